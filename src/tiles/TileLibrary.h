@@ -1,0 +1,79 @@
+#pragma once
+
+// Tile addressing: the tile grid of a UTM zone, scale and theme codes, the
+// request URL, and the rule that moves a column off one zone into the next.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace varrow {
+
+constexpr int TileSize = 200;         // pixels, width and height of every tile
+constexpr double ZoneSpan = 921600.0; // metres of easting one zone's tile grid covers
+
+// Enumeration values are what records, the cache and the position file carry;
+// they are not the order of the theme selector (see ThemeFromSelectorIndex).
+enum class TTileTheme : std::uint8_t { Aerial = 0, Topo = 1, ColorAerial = 2 };
+
+constexpr int ThemeCount = 3;
+// The one mapping between the theme selector ("Topo", "Aerial", "Color Aerial")
+// and the enumeration.
+TTileTheme ThemeFromSelectorIndex(int index);
+int SelectorIndexOfTheme(TTileTheme theme);
+QString ThemeLabel(TTileTheme theme);
+// Whether a theme byte read from a file names one of the themes.
+bool IsValidTheme(int value);
+
+constexpr int ScaleCount = 12;
+// Scale of selector index i: 512 / 2^i metres per pixel. Index is clamped.
+double ScaleOfIndex(int index);
+// Selector index of one of the twelve scales, or -1.
+int ScaleIndexOf(double scale);
+QString ScaleLabel(int index);
+
+struct TPoint {
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    friend bool operator==(const TPoint& a, const TPoint& b) { return a.X == b.X && a.Y == b.Y; }
+    friend bool operator!=(const TPoint& a, const TPoint& b) { return !(a == b); }
+};
+
+struct TTileLocation {
+    QString Name; // free text, at most 255 characters
+    TTileTheme Theme = TTileTheme::Topo;
+    double Scale = 512.0; // metres per pixel
+    TPoint Tile;          // column, row
+    TPoint Offset;        // pixels east and north of the tile's south-west corner
+    std::int32_t Zone = 13;
+    bool Outline = false; // frame each tile when drawn
+};
+
+// Tile identity: theme, scale, column, row and zone only.
+bool SameTile(const TTileLocation& a, const TTileLocation& b);
+
+// "Location-X-Y", the name of a location captured from the view.
+QString LocationName(const TPoint& tile);
+
+void TileFromUtm(double easting, double northing, double scale, TPoint& tile, TPoint& offset);
+void UtmFromTile(const TPoint& tile, const TPoint& offset, double scale, double& easting,
+                 double& northing);
+
+int ThemeCode(TTileTheme theme);
+int ScaleCode(double scale);
+
+// The address the bundled service listens on.
+extern const char* const DefaultTileService;
+// Base address of the tile service: $VARROW_TILE_SERVICE, else the configured
+// value when not empty, else DefaultTileService. Trailing slashes are dropped.
+QString ResolveTileService(const QString& configured = QString());
+
+QString BuildTileUrl(const TTileLocation& location, const QString& serviceBase);
+QString BuildTileUrl(const TTileLocation& location); // with ResolveTileService()
+
+int TilesPerZone(double scale);
+void WrapTileColumn(std::int32_t& column, std::int32_t& zone, double scale);
+void WrapEasting(double& easting, std::int32_t& zone);
+
+} // namespace varrow
