@@ -21,7 +21,9 @@ class TTileLoader;
 class TMapSession : public QObject {
     Q_OBJECT
 public:
-    explicit TMapSession(QObject* parent = nullptr);
+    // serviceBase: the tile service; empty takes the effective setting
+    // (environment, then the defaults file, then the built-in address).
+    explicit TMapSession(const QString& serviceBase = QString(), QObject* parent = nullptr);
     ~TMapSession() override;
 
     TMapViewState& View() { return m_view; }
@@ -34,7 +36,7 @@ public:
     bool TileOutlines = false;
 
     TTileLocation CaptureView() const { return m_view.CaptureView(); }
-    // Throws std::runtime_error when the mosaic cannot be allocated.
+    // Throws TLoadError (a std::runtime_error) when the mosaic cannot be allocated.
     void StartViewLoad(const TTileLocation& location, bool resetView);
     void LoadCurrentView(bool resetView);
     // Makes a stored location the live view and loads it.
@@ -59,6 +61,8 @@ signals:
     void progressChanged(int percent);
     // Every tile of the load has finished; seconds is the load time.
     void loadCompleted(double seconds);
+    // Something went wrong after a tile was fetched (drawing, caching).
+    void errorRaised(const QString& message);
 
 private:
     void OnLoaderProgress(int percent);
