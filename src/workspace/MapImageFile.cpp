@@ -1,0 +1,71 @@
+#include "workspace/MapImageFile.h"
+
+#include "workspace/GifWriter.h"
+#include "workspace/ImageFileOutput.h"
+#include "workspace/MapImageWriters.h"
+
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QImageWriter>
+
+namespace varrow {
+
+namespace {
+
+void WriteWithQt(const QImage& image, const QString& fileName, const char* format) {
+    WriteFileReplacing(fileName, [&](QIODevice& out) {
+        QImageWriter writer(&out, format);
+        if (qstrcmp(format, "jpeg") == 0) {
+            writer.setQuality(90);
+            writer.setProgressiveScanWrite(false);
+        }
+        if (writer.write(image)) return;
+        const auto* file = qobject_cast<QFileDevice*>(&out);
+        if (file && file->error() != QFileDevice::NoError) RaiseWriteError(out);
+        RaiseWriteError(out, writer.errorString());
+    });
+}
+
+} // namespace
+
+TMapImageFormat MapImageFormatOf(const QString& fileName) {
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return TMapImageFormat::Jpeg;
+    if (extension == QLatin1String("tif") || extension == QLatin1String("tiff"))
+        return TMapImageFormat::Tiff;
+    if (extension == QLatin1String("gif")) return TMapImageFormat::Gif;
+    if (extension == QLatin1String("png")) return TMapImageFormat::Png;
+    if (extension == QLatin1String("pcx")) return TMapImageFormat::Pcx;
+    if (extension == QLatin1String("lbm")) return TMapImageFormat::Lbm;
+    return TMapImageFormat::Bmp;
+}
+
+void SaveMapImage(const QImage& mosaic, const QString& fileName) {
+    if (mosaic.isNull()) throw EImageFileError("There is no map image to save");
+    switch (MapImageFormatOf(fileName)) {
+    case TMapImageFormat::Jpeg:
+        WriteWithQt(mosaic, fileName, "jpeg");
+        break;
+    case TMapImageFormat::Tiff:
+        WriteTiffFile(mosaic, fileName);
+        break;
+    case TMapImageFormat::Gif:
+        WriteFileReplacing(fileName, [&](QIODevice& out) { WriteGif(mosaic, out); });
+        break;
+    case TMapImageFormat::Png:
+        WriteWithQt(mosaic, fileName, "png");
+        break;
+    case TMapImageFormat::Pcx:
+        WritePcxFile(mosaic, fileName);
+        break;
+    case TMapImageFormat::Lbm:
+        WriteLbmFile(mosaic, fileName);
+        break;
+    case TMapImageFormat::Bmp:
+        WriteWithQt(mosaic, fileName, "bmp");
+        break;
+    }
+}
+
+} // namespace varrow

@@ -1,0 +1,17 @@
+#pragma once
+
+// The map image formats we write ourselves: uncompressed 24-bit TIFF, 24-bit PCX (three
+// run-length encoded planes) and IFF PBM (8-bit chunky pixels with a 256-colour palette).
+// Each replaces fileName only once the new file is complete; every failure raises
+// EImageFileError with the system's message. Pictures must be 1 to 65535 pixels either way.
+
+#include <QImage>
+#include <QString>
+
+namespace varrow {
+
+void WriteTiffFile(const QImage& bitmap, const QString& fileName);
+void WritePcxFile(const QImage& bitmap, const QString& fileName);
+void WriteLbmFile(const QImage& bitmap, const QString& fileName);
+
+} // namespace varrow
