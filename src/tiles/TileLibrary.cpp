@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
 
 namespace varrow {
@@ -22,7 +23,16 @@ constexpr std::array<ThemeInfo, ThemeCount> SelectorThemes = {{
 constexpr std::array<const char*, ScaleCount> ScaleLabels = {
     "512", "256", "128", "64 -  30", "32", "16 -  15", "8", "4 -   7.5", "2", "1", "0.50", "0.25"};
 
-std::int32_t TruncToInt(double v) { return static_cast<std::int32_t>(std::trunc(v)); }
+// Tile numbers of absurd positions (a typo in a position field, a damaged
+// position file) saturate well inside the 32-bit range, so that the cast is
+// defined and the loader's neighbour arithmetic cannot overflow.
+constexpr double TileNumberLimit = 1.0e9;
+
+std::int32_t TruncToInt(double v) {
+    if (std::isnan(v))
+        return 0;
+    return static_cast<std::int32_t>(std::trunc(std::clamp(v, -TileNumberLimit, TileNumberLimit)));
+}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 using namespace varrow;
@@ -139,4 +140,14 @@ TEST(TileLibrary, EastingsWrapOnlyStrictlyPastTheEdges) {
         EXPECT_EQ(e, c.wantE) << c.e;
         EXPECT_EQ(zone, c.wantZone) << c.e;
     }
+}
+
+TEST(TileLibrary, AbsurdPositionsSaturateInsteadOfOverflowing) {
+    TPoint tile, offset;
+    TileFromUtm(1e300, -1e300, 0.25, tile, offset);
+    EXPECT_EQ(tile.X, 1000000000);
+    EXPECT_EQ(tile.Y, -1000000000);
+    TileFromUtm(std::nan(""), 0.0, 1.0, tile, offset);
+    EXPECT_EQ(tile.X, 0);
+    EXPECT_EQ(offset.X, 0);
 }
