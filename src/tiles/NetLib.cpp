@@ -1,0 +1,207 @@
+#include "NetLib.h"
+
+#include "WebImageLoader.h"
+
+#include <QUrl>
+
+#include <curl/curl.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <mutex>
+
+namespace varrow {
+
+namespace {
+
+// More than the most workers that run at once.
+constexpr int KeptConnections = 32;
+
+// One connection cache for every client in the program, so that the tiles of a
+// load reuse the connections of the tiles before them although each tile has a
+// client of its own.
+class TSharedConnections {
+public:
+    TSharedConnections() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        Handle = curl_share_init();
+        if (!Handle) return;
+        curl_share_setopt(Handle, CURLSHOPT_LOCKFUNC, &TSharedConnections::Lock);
+        curl_share_setopt(Handle, CURLSHOPT_UNLOCKFUNC, &TSharedConnections::Unlock);
+        curl_share_setopt(Handle, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(Handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(Handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    CURLSH* Handle = nullptr;
+
+private:
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        static_cast<TSharedConnections*>(self)->Locks.at(static_cast<size_t>(data)).lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* self) {
+        static_cast<TSharedConnections*>(self)->Locks.at(static_cast<size_t>(data)).unlock();
+    }
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> Locks;
+};
+
+TSharedConnections& Shared() {
+    // Never destroyed: clients may still hold the cache while the program exits,
+    // and the system closes the sockets anyway.
+    static TSharedConnections* shared = new TSharedConnections;
+    return *shared;
+}
+
+} // namespace
+
+struct TIdHTTPEx::TCallbacks {
+    static size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<TIdHTTPEx*>(user);
+        const size_t bytes = size * count;
+        self->Received.append(data, static_cast<qsizetype>(bytes));
+        try {
+            if (self->OnPacketRecvd) self->OnPacketRecvd(self);
+        } catch (...) {
+            self->HandlerError = std::current_exception();
+            return 0; // fails the transfer; GetBody rethrows
+        }
+        return bytes;
+    }
+
+    static curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+        auto* self = static_cast<TIdHTTPEx*>(user);
+        self->Status(QStringLiteral("Connecting to %1.").arg(self->Host));
+        return socket(address->family, address->socktype, address->protocol);
+    }
+
+    static int BeforeRequest(void* user, char*, char*, int, int) {
+        static_cast<TIdHTTPEx*>(user)->Status(QStringLiteral("Connected."));
+        return CURL_PREREQFUNC_OK;
+    }
+};
+
+TIdHTTPEx::TIdHTTPEx() {
+    TSharedConnections& shared = Shared();
+    Easy = curl_easy_init();
+    Multi = curl_multi_init();
+    if (!Easy || !Multi || !shared.Handle) {
+        curl_easy_cleanup(Easy);
+        curl_multi_cleanup(Multi);
+        throw THttpError("Cannot create an HTTP client.");
+    }
+    // Each client has a multi handle of its own, and libcurl trims the shared
+    // cache to what one multi handle allows whenever a connection goes back
+    // (4 for a handle with one transfer). Every worker of a load must find a
+    // connection to keep, or each tile pays for a new one.
+    curl_multi_setopt(Multi, CURLMOPT_MAXCONNECTS, static_cast<long>(KeptConnections));
+}
+
+TIdHTTPEx::~TIdHTTPEx() {
+    curl_easy_cleanup(Easy);
+    curl_multi_cleanup(Multi);
+}
+
+void TIdHTTPEx::Status(const QString& text) {
+    if (!OnStatus) return;
+    try {
+        OnStatus(this, text);
+    } catch (...) {
+        if (!HandlerError) HandlerError = std::current_exception();
+    }
+}
+
+void TIdHTTPEx::CloseConnection() {
+    CloseRequested.store(true);
+    curl_multi_wakeup(Multi);
+}
+
+void TIdHTTPEx::GetBody(const QString& url) {
+    const QByteArray address = url.toUtf8();
+    const QUrl parsed(url);
+    Host = parsed.port() >= 0 ? QStringLiteral("%1:%2").arg(parsed.host()).arg(parsed.port())
+                              : parsed.host();
+    Received.clear();
+    HandlerError = nullptr;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    CURL* easy = Easy;
+    curl_easy_reset(easy);
+    curl_easy_setopt(easy, CURLOPT_URL, address.constData());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, Shared().Handle);
+    // The watchdog covers the whole request: connect, send and receive.
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(TimeOut > 0 ? TimeOut : 0));
+    curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TCallbacks::WriteBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &TCallbacks::OpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &TCallbacks::BeforeRequest);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+
+    CURLM* multi = Multi;
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK)
+        throw THttpError("Cannot start the HTTP request.");
+
+    bool closed = false;
+    bool finished = false;
+    CURLcode result = CURLE_OK;
+    while (!finished) {
+        // Checked before every step so that a close from another thread ends the
+        // request at once instead of at the next packet or the watchdog.
+        if (CloseRequested.exchange(false)) {
+            closed = true;
+            break;
+        }
+        int running = 0;
+        const CURLMcode step = curl_multi_perform(multi, &running);
+        if (step != CURLM_OK) {
+            curl_multi_remove_handle(multi, easy);
+            curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+            throw THttpError(curl_multi_strerror(step));
+        }
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+                result = message->data.result;
+                finished = true;
+            }
+        }
+        if (!finished) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    // Removing an unfinished transfer drops its connection rather than
+    // returning a half-read one to the shared cache.
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+
+    if (HandlerError) {
+        const std::exception_ptr error = HandlerError;
+        HandlerError = nullptr;
+        std::rethrow_exception(error);
+    }
+    if (closed) {
+        Status(QStringLiteral("Disconnected."));
+        throw THttpError("Connection closed.");
+    }
+    if (result != CURLE_OK) {
+        Status(QStringLiteral("Disconnected."));
+        if (result == CURLE_HTTP_RETURNED_ERROR)
+            throw THttpError(QStringLiteral("HTTP error %1").arg(status).toStdString());
+        throw THttpError(errorText[0] ? errorText : curl_easy_strerror(result));
+    }
+    if (status < 200 || status > 299)
+        throw THttpError(QStringLiteral("HTTP error %1").arg(status).toStdString());
+    Body = Received;
+    Received.clear();
+}
+
+bool TIdHTTPEx::GetBitmap(const QString& url, QImage& bitmap) {
+    GetBody(url);
+    DecodeImage(Body, url, bitmap);
+    return true;
+}
+
+} // namespace varrow

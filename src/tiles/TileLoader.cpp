@@ -1,0 +1,442 @@
+#include "TileLoader.h"
+
+#include "NetLib.h"
+#include "TileWorkerThread.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <QtDebug>
+
+#include <algorithm>
+#include <cmath>
+
+namespace varrow {
+
+namespace {
+
+// Clears on scope exit what must be cleared on every path out of a function.
+template <typename F> class TFinally {
+public:
+    explicit TFinally(F f) : Fn(std::move(f)) {}
+    ~TFinally() { Fn(); }
+    TFinally(const TFinally&) = delete;
+    TFinally& operator=(const TFinally&) = delete;
+
+private:
+    F Fn;
+};
+
+} // namespace
+
+QImage AllocateMosaic(int nx, int ny) {
+    if (nx < 1 || ny < 1 || nx > TTileLoader::MaxTilesPerSide || ny > TTileLoader::MaxTilesPerSide)
+        throw TLoadError(QStringLiteral("A map is 1 to %1 tiles in each direction, not %2 × %3.")
+                             .arg(TTileLoader::MaxTilesPerSide)
+                             .arg(nx)
+                             .arg(ny)
+                             .toStdString());
+    const int width = nx * TileSize;
+    const int height = ny * TileSize;
+    QImage mosaic(width, height, QImage::Format_RGB32);
+    if (mosaic.isNull()) {
+        const double megabytes = double(width) * height * 4 / (1024.0 * 1024.0);
+        throw TLoadError(QStringLiteral("Not enough memory for a map of %1 × %2 pixels (%3 MB). "
+                                        "Choose fewer tiles.")
+                             .arg(width)
+                             .arg(height)
+                             .arg(std::ceil(megabytes))
+                             .toStdString());
+    }
+    mosaic.fill(Qt::white);
+    return mosaic;
+}
+
+TTileLoader::TTileLoader(const QString& serviceBase)
+    : Base(serviceBase), TimeOutValue(TTileWorkerThread::TimeOut) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) throw TLoadError("The tile loader needs a running Qt application.");
+    Context = std::make_unique<QObject>();
+    if (Context->thread() != app->thread()) Context->moveToThread(app->thread());
+    Dispatcher = std::thread(&TTileLoader::DispatcherLoop, this);
+}
+
+TTileLoader::~TTileLoader() {
+    // The owner is going away too: its handlers must not be called from here.
+    OnProgress = nullptr;
+    OnTileDrawn = nullptr;
+    OnError = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        StopRequested = true;
+    }
+    Wake.notify_all();
+    if (Dispatcher.joinable()) Dispatcher.join();
+    Abort();
+    // Workers that ended after the dispatcher stopped are joined here.
+    std::vector<std::unique_ptr<TTileWorkerThread>> finished;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        finished.swap(Finished);
+    }
+    finished.clear();
+    // Context goes before the cache: nothing posted can run after this point.
+    Context.reset();
+}
+
+int TTileLoader::WorkersForConnectionSpeed(int selectorIndex) {
+    return selectorIndex == 1 ? DialupWorkers : BroadbandWorkers;
+}
+
+void TTileLoader::SetMaxWorkers(int n) {
+    if (n == MaxWorkersValue.load()) return;
+    MaxWorkersValue.store(n <= 0 ? 1 : n);
+    Wake.notify_all();
+}
+
+void TTileLoader::SetServiceBase(const QString& base) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Base = base;
+}
+
+QString TTileLoader::ServiceBase() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return Base;
+}
+
+void TTileLoader::SetRequestTimeOut(int milliseconds) {
+    std::lock_guard<std::mutex> guard(Lock);
+    TimeOutValue = milliseconds;
+}
+
+int TTileLoader::RequestTimeOut() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return TimeOutValue;
+}
+
+bool TTileLoader::IsBusy() const {
+    return ActiveWorkerCount() > 0;
+}
+
+int TTileLoader::ActiveWorkerCount() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return static_cast<int>(ActiveWorkers.size());
+}
+
+int TTileLoader::PendingCount() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return static_cast<int>(Pending.size());
+}
+
+QString TTileLoader::StatusText() const {
+    std::lock_guard<std::mutex> guard(StatusLock);
+    return Status;
+}
+
+bool TTileLoader::OnGuiThread() const {
+    return QThread::currentThread() == Context->thread();
+}
+
+void TTileLoader::PostToGuiThread(std::function<void()> fn) {
+    // Workers hand their GUI work over and go on without waiting for it: a
+    // worker never waits for the GUI thread, so an Abort, wherever it is called
+    // from, can always wait for the workers. Work posted by one worker runs in
+    // the order it was posted, so a tile is drawn before its worker is reported
+    // ended.
+    QMetaObject::invokeMethod(
+        Context.get(),
+        [fn = std::move(fn)]() {
+            try {
+                fn();
+            } catch (const std::exception& error) {
+                qWarning("Tile loader: %s", error.what());
+            } catch (...) {
+                qWarning("Tile loader: unknown error");
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+int TTileLoader::ProgressPercent(int done, int total, int bytes) {
+    if (total <= 0) return 0;
+    if (done >= total) return 100;
+    const double share = 1.0 / total;
+    const double value =
+        100.0 * (double(done) / total + share * (double(bytes) / BytesPerTile) * 0.8);
+    return static_cast<int>(std::clamp(std::trunc(value), 0.0, 99.0));
+}
+
+void TTileLoader::ReportProgress() {
+    if (OnGuiThread()) {
+        DeliverProgress();
+        return;
+    }
+    // One report in flight at a time: it reads the counters when it runs, so
+    // it shows every change made before then.
+    if (ProgressPosted.exchange(true)) return;
+    PostToGuiThread([this] {
+        ProgressPosted.store(false);
+        DeliverProgress();
+    });
+}
+
+void TTileLoader::DeliverProgress() {
+    const int bytes = BytesCount.load();
+    const int percent = ProgressPercent(DoneCount.load(), TotalCount.load(), bytes);
+    PercentValue.store(percent);
+    if (OnProgress) OnProgress(percent, bytes, StatusText());
+}
+
+void TTileLoader::BeginLoad(int total) {
+    DoneCount.store(0);
+    TotalCount.store(total);
+    PercentValue.store(0);
+    BytesCount.store(0);
+    {
+        std::lock_guard<std::mutex> guard(StatusLock);
+        Status.clear();
+    }
+    LostCount.store(0);
+    RetryCount.store(0);
+    CacheHitCount.store(0);
+    ReportProgress();
+}
+
+void TTileLoader::QueueRequest(QImage* canvas, TPoint position, const TTileLocation& location) {
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        Pending.push_back(TTileRequest{canvas, position, location});
+    }
+    Wake.notify_all();
+}
+
+void TTileLoader::DrawOnCanvas(const QImage& tile, QImage& canvas, TPoint position,
+                               const TTileLocation& location) {
+    {
+        std::lock_guard<std::recursive_mutex> guard(CanvasMutex);
+        TTileWorkerThread::DrawTile(tile, canvas, position, location);
+    }
+    if (OnTileDrawn) OnTileDrawn(QRect(position.X, position.Y, TileSize, TileSize));
+}
+
+void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool outline, int nx,
+                           int ny) {
+    if (!OnGuiThread()) throw TLoadError("A view can only be loaded from the GUI thread.");
+    if (Aborting.load())
+        throw TLoadError("A view cannot be loaded while the previous load is being aborted.");
+    if (nx < 1 || ny < 1 || nx > MaxTilesPerSide || ny > MaxTilesPerSide)
+        throw TLoadError(QStringLiteral("A map is 1 to %1 tiles in each direction, not %2 × %3.")
+                             .arg(MaxTilesPerSide)
+                             .arg(nx)
+                             .arg(ny)
+                             .toStdString());
+    if (canvas.isNull() || canvas.width() != nx * TileSize || canvas.height() != ny * TileSize)
+        throw TLoadError(QStringLiteral("The map image is %1 × %2 pixels, not the %3 × %4 that "
+                                        "the view needs; it could not be allocated.")
+                             .arg(canvas.width())
+                             .arg(canvas.height())
+                             .arg(nx * TileSize)
+                             .arg(ny * TileSize)
+                             .toStdString());
+    // Workers of an earlier load would count into this one and draw into a
+    // mosaic that may be gone.
+    if (IsBusy() || PendingCount() > 0) Abort();
+
+    TileCache.AgeAll();
+    BeginLoad((nx + 2) * (ny + 2));
+    std::lock_guard<std::recursive_mutex> canvasGuard(CanvasMutex);
+    QImage tile;
+    // South to north, west to east, the ring included.
+    for (int j = -1; j <= ny; ++j) {
+        for (int i = -1; i <= nx; ++i) {
+            TTileLocation request = location;
+            request.Tile = TPoint{location.Tile.X + i, location.Tile.Y + j};
+            request.Outline = outline;
+            WrapTileColumn(request.Tile.X, request.Zone, request.Scale);
+            // From the unwrapped column: a tile of the next zone is drawn where
+            // the column would lie.
+            const TPoint position{TileSize * i - location.Offset.X,
+                                  TileSize * (ny - 1 - j) + location.Offset.Y};
+            if (TileCache.Lookup(request, tile)) {
+                DrawOnCanvas(tile, canvas, position, request);
+                CacheHitCount.fetch_add(1);
+                DoneCount.fetch_add(1);
+                BytesCount.store(0);
+                ReportProgress();
+            } else {
+                QueueRequest(&canvas, position, request);
+            }
+        }
+    }
+}
+
+void TTileLoader::ClearPending() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Pending.clear();
+}
+
+void TTileLoader::StopWorkers() {
+    std::vector<TTileWorkerThread*> running;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        for (const auto& worker : ActiveWorkers)
+            running.push_back(worker.get());
+    }
+    // Workers leave ActiveWorkers only in WorkerDone, which runs on this thread,
+    // so every one of them is alive until the events below are served.
+    for (auto it = running.rbegin(); it != running.rend(); ++it)
+        if (!(*it)->AbortRequested()) (*it)->RequestAbort();
+    while (IsBusy()) {
+        // Only what the workers hand over (drawing, errors, their end): user
+        // input waits, so no click can start anything inside the abort.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void TTileLoader::Abort() {
+    if (!OnGuiThread()) {
+        qWarning("TTileLoader::Abort must be called on the GUI thread");
+        return;
+    }
+    if (Aborting.load()) return;
+    {
+        // Under the queue lock, so the dispatcher cannot start one more worker
+        // after the workers have been told to stop.
+        std::lock_guard<std::mutex> guard(Lock);
+        Aborting.store(true);
+    }
+    TFinally finish([this] {
+        DoneCount.store(0);
+        PercentValue.store(0);
+        BytesCount.store(0);
+        {
+            std::lock_guard<std::mutex> guard(StatusLock);
+            Status = QStringLiteral("Aborted");
+        }
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            Aborting.store(false);
+        }
+        Wake.notify_all();
+        try {
+            ReportProgress();
+        } catch (...) {
+            qWarning("Tile loader: the progress handler failed during an abort");
+        }
+    });
+    ClearPending();
+    StopWorkers();
+}
+
+bool TTileLoader::StartWorker(const TTileRequest& request) {
+    if (Aborting.load()) return false;
+    auto worker = std::make_unique<TTileWorkerThread>(request.Canvas, &TileCache, request.Location,
+                                                      request.Position);
+    worker->Loader = this;
+    worker->PacketHandler = [this](TIdHTTPEx* sender) { PacketReceived(sender); };
+    worker->StatusHandler = [this](TIdHTTPEx* sender, const QString& text) {
+        StatusChanged(sender, text);
+    };
+    worker->ServiceBase = Base;
+    worker->RequestTimeOut = TimeOutValue;
+    TTileWorkerThread* started = worker.get();
+    // Listed before its thread runs, so its end always finds it here.
+    ActiveWorkers.push_back(std::move(worker));
+    try {
+        started->Start();
+    } catch (...) {
+        ActiveWorkers.pop_back();
+        return false;
+    }
+    return true;
+}
+
+void TTileLoader::ReapFinished(std::unique_lock<std::mutex>& lock) {
+    while (!Finished.empty()) {
+        std::vector<std::unique_ptr<TTileWorkerThread>> finished;
+        finished.swap(Finished);
+        lock.unlock();
+        finished.clear(); // joins threads that have already ended their work
+        lock.lock();
+    }
+}
+
+void TTileLoader::DispatcherLoop() {
+    std::unique_lock<std::mutex> lock(Lock);
+    for (;;) {
+        ReapFinished(lock);
+        if (StopRequested) return;
+        if (!Aborting.load() && !Pending.empty() &&
+            static_cast<int>(ActiveWorkers.size()) < MaxWorkersValue.load()) {
+            const TTileRequest request = Pending.front();
+            Pending.pop_front();
+            if (!StartWorker(request)) {
+                // The system refused a thread: the tile is lost, and the load
+                // must still be able to finish.
+                LostCount.fetch_add(1);
+                DoneCount.fetch_add(1);
+                BytesCount.store(0);
+                lock.unlock();
+                ReportProgress();
+                lock.lock();
+            }
+            continue;
+        }
+        Wake.wait(lock);
+    }
+}
+
+void TTileLoader::TileFetched(const QImage& tile, QImage* canvas, TPoint position,
+                              const TTileLocation& location) {
+    PostToGuiThread([this, tile, canvas, position, location] {
+        DrawOnCanvas(tile, *canvas, position, location);
+    });
+}
+
+void TTileLoader::ShowError(const QString& message) {
+    PostToGuiThread([this, message] {
+        if (OnError)
+            OnError(message);
+        else
+            qWarning("Tile loader: %s", qPrintable(message));
+    });
+}
+
+void TTileLoader::WorkerEnded(TTileWorkerThread* worker) {
+    PostToGuiThread([this, worker] { WorkerDone(worker); });
+}
+
+void TTileLoader::PacketReceived(TIdHTTPEx*) {
+    BytesCount.fetch_add(BytesPerPacket);
+    ReportProgress();
+}
+
+void TTileLoader::StatusChanged(TIdHTTPEx*, const QString& text) {
+    {
+        std::lock_guard<std::mutex> guard(StatusLock);
+        Status = text;
+    }
+    ReportProgress();
+}
+
+void TTileLoader::WorkerDone(TTileWorkerThread* worker) {
+    if (worker->Lost()) LostCount.fetch_add(1);
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        auto it = std::find_if(ActiveWorkers.begin(), ActiveWorkers.end(),
+                               [worker](const auto& active) { return active.get() == worker; });
+        if (it != ActiveWorkers.end()) {
+            Finished.push_back(std::move(*it));
+            ActiveWorkers.erase(it);
+        }
+    }
+    Wake.notify_all();
+    DoneCount.fetch_add(1);
+    BytesCount.store(0);
+    ReportProgress();
+}
+
+} // namespace varrow

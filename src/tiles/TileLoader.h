@@ -1,0 +1,184 @@
+#pragma once
+
+// Lays out a view plus a one-tile ring around it, draws what the cache holds at
+// once, queues the rest and feeds the queue to worker threads from a dispatcher
+// thread, never running more workers than the connection allows. Counts
+// finished tiles, cache hits, failed attempts and lost tiles and reports them
+// on the GUI thread (the thread of the Qt application).
+//
+// The owner: creates the loader on the GUI thread, sets OnProgress (and
+// OnTileDrawn, OnError), and for every load calls Abort, SetMaxWorkers,
+// allocates the mosaic with AllocateMosaic and calls LoadView. It keeps the
+// mosaic alive until the load has reached 100 percent or Abort has returned,
+// and runs the Qt event loop meanwhile: tiles are drawn and progress is
+// reported from it.
+
+#include "TileCache.h"
+#include "TileLibrary.h"
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+class QObject;
+
+namespace varrow {
+
+class TTileWorkerThread;
+class TIdHTTPEx;
+
+class TLoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A cleared mosaic (Format_RGB32, white) of nx by ny tiles; throws TLoadError
+// with a message the user can read when the memory cannot be had.
+QImage AllocateMosaic(int nx, int ny);
+
+struct TTileRequest {
+    QImage* Canvas = nullptr;
+    TPoint Position;        // top-left corner of the tile in mosaic pixels
+    TTileLocation Location; // the tile to fetch, with its Outline flag
+};
+
+class TTileLoader {
+public:
+    using TProgressEvent = std::function<void(int percent, int bytes, const QString& status)>;
+    // The mosaic rectangle a tile was drawn into, unclipped: it may lie partly
+    // or wholly outside the mosaic (the ring around the view).
+    using TTileDrawnEvent = std::function<void(const QRect& rect)>;
+    using TErrorEvent = std::function<void(const QString& message)>;
+
+    static constexpr int BroadbandWorkers = 14;
+    static constexpr int DialupWorkers = 1;
+    static constexpr int InitialMaxWorkers = 10;
+    static constexpr int MaxTilesPerSide = 75;
+    // A tile in flight is credited up to 0.8 of its share, reckoning this many bytes.
+    static constexpr int BytesPerTile = 13000;
+    static constexpr int BytesPerPacket = 256;
+
+    // GUI thread, with a Q(Core)Application in place. Starts the dispatcher.
+    explicit TTileLoader(const QString& serviceBase = ResolveTileService());
+    // Stops the dispatcher, aborts any load (waiting for its workers) and frees the cache.
+    ~TTileLoader();
+    TTileLoader(const TTileLoader&) = delete;
+    TTileLoader& operator=(const TTileLoader&) = delete;
+
+    // Handlers; all of them run on the GUI thread.
+    TProgressEvent OnProgress;
+    TTileDrawnEvent OnTileDrawn;
+    // An unexpected error after a tile was fetched (drawing, caching); without
+    // a handler it goes to the Qt message log.
+    TErrorEvent OnError;
+
+    void SetMaxWorkers(int n);
+    int MaxWorkers() const { return MaxWorkersValue.load(); }
+    // Worker limit for the connection-speed selector: 0 "Broadband", 1 "Dialup".
+    static int WorkersForConnectionSpeed(int selectorIndex);
+
+    void SetServiceBase(const QString& base);
+    QString ServiceBase() const;
+    // Watchdog of each download attempt; TTileWorkerThread::TimeOut unless changed.
+    void SetRequestTimeOut(int milliseconds);
+    int RequestTimeOut() const;
+
+    // GUI thread. Lays out and starts one load into canvas, which must be nx*200
+    // by ny*200 pixels; returns when every tile is drawn from the cache or
+    // queued. A load still running is aborted first. Throws TLoadError on bad
+    // arguments.
+    void LoadView(QImage& canvas, const TTileLocation& location, bool outline, int nx, int ny);
+    // GUI thread. Drops the queue, stops the workers and waits for them while
+    // serving their GUI work (never user input); then reports 0 and "Aborted".
+    void Abort();
+    // Whether workers are running (queued requests alone do not count).
+    bool IsBusy() const;
+
+    TTileCache& Cache() { return TileCache; }
+    // Held while anything draws into the mosaic; re-entrant for the GUI thread.
+    std::recursive_mutex& CanvasLock() { return CanvasMutex; }
+
+    int Done() const { return DoneCount.load(); }
+    int Total() const { return TotalCount.load(); }
+    int Percent() const { return PercentValue.load(); }
+    int Bytes() const { return BytesCount.load(); }
+    QString StatusText() const;
+    int CacheHits() const { return CacheHitCount.load(); }
+    int Retries() const { return RetryCount.load(); }
+    int Lost() const { return LostCount.load(); }
+    int ActiveWorkerCount() const;
+    int PendingCount() const;
+
+    // 100 only when every tile has finished; a load in progress shows at most 99
+    // however many bytes are in flight.
+    static int ProgressPercent(int done, int total, int bytes);
+
+private:
+    friend class TTileWorkerThread;
+
+    // Called by workers on their own threads.
+    void CountRetry() { RetryCount.fetch_add(1); }
+    void TileFetched(const QImage& tile, QImage* canvas, TPoint position,
+                     const TTileLocation& location);
+    void ShowError(const QString& message);
+    void WorkerEnded(TTileWorkerThread* worker);
+
+    void PacketReceived(TIdHTTPEx* sender);
+    void StatusChanged(TIdHTTPEx* sender, const QString& text);
+    void WorkerDone(TTileWorkerThread* worker);
+
+    void BeginLoad(int total);
+    void ReportProgress();
+    void DeliverProgress();
+    void QueueRequest(QImage* canvas, TPoint position, const TTileLocation& location);
+    void DrawOnCanvas(const QImage& tile, QImage& canvas, TPoint position,
+                      const TTileLocation& location);
+    void StopWorkers();
+    void ClearPending();
+    void DispatcherLoop();
+    bool StartWorker(const TTileRequest& request);
+    bool OnGuiThread() const;
+    void PostToGuiThread(std::function<void()> fn);
+    void ReapFinished(std::unique_lock<std::mutex>& lock);
+
+    TTileCache TileCache;
+    std::recursive_mutex CanvasMutex;
+    std::unique_ptr<QObject> Context; // lives on the GUI thread; posted work runs there
+
+    // Queue, active and finished workers, settings the dispatcher reads.
+    mutable std::mutex Lock;
+    std::condition_variable Wake;
+    std::deque<TTileRequest> Pending;
+    std::vector<std::unique_ptr<TTileWorkerThread>> ActiveWorkers;
+    std::vector<std::unique_ptr<TTileWorkerThread>> Finished; // joined by the dispatcher
+    bool StopRequested = false;
+    QString Base;
+    int TimeOutValue;
+
+    std::atomic<bool> Aborting{false};
+    std::atomic<int> MaxWorkersValue{InitialMaxWorkers};
+    std::atomic<int> DoneCount{0};
+    std::atomic<int> TotalCount{0};
+    std::atomic<int> PercentValue{0};
+    std::atomic<int> BytesCount{0};
+    std::atomic<int> CacheHitCount{0};
+    std::atomic<int> RetryCount{0};
+    std::atomic<int> LostCount{0};
+    std::atomic<bool> ProgressPosted{false};
+    mutable std::mutex StatusLock;
+    QString Status;
+
+    std::thread Dispatcher;
+};
+
+} // namespace varrow

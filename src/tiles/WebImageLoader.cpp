@@ -1,0 +1,87 @@
+#include "WebImageLoader.h"
+
+#include <array>
+#include <cstring>
+
+namespace varrow {
+
+namespace {
+
+struct TSignature {
+    TWebImageKind Kind;
+    const char* Bytes;
+    size_t Length;
+};
+
+constexpr std::array<TSignature, 4> Signatures = {{
+    {TWebImageKind::Bmp, "BM", 2},
+    {TWebImageKind::Gif, "GIF8", 4},
+    {TWebImageKind::Jpeg, "\xFF\xD8\xFF", 3},
+    {TWebImageKind::Png, "\x89PNG\r\n\x1A\n", 8},
+}};
+
+const char* QtFormatOf(TWebImageKind kind) {
+    switch (kind) {
+    case TWebImageKind::Bmp:
+        return "BMP";
+    case TWebImageKind::Gif:
+        return "GIF";
+    case TWebImageKind::Jpeg:
+        return "JPEG";
+    case TWebImageKind::Png:
+        return "PNG";
+    case TWebImageKind::Unknown:
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TWebImageKind ImageKindFromSignature(const QByteArray& head) {
+    for (const TSignature& signature : Signatures)
+        if (static_cast<size_t>(head.size()) >= signature.Length &&
+            std::memcmp(head.constData(), signature.Bytes, signature.Length) == 0)
+            return signature.Kind;
+    return TWebImageKind::Unknown;
+}
+
+QString UrlExtension(const QString& url) {
+    const qsizetype dot = url.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) return QString();
+    const QString tail = url.mid(dot + 1);
+    if (tail.contains(QLatin1Char('\\')) || tail.contains(QLatin1Char(':'))) return QString();
+    return tail.toLower();
+}
+
+TWebImageKind ImageKindFromExtension(const QString& extension) {
+    if (extension == QLatin1String("bmp")) return TWebImageKind::Bmp;
+    if (extension == QLatin1String("gif")) return TWebImageKind::Gif;
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return TWebImageKind::Jpeg;
+    if (extension == QLatin1String("png")) return TWebImageKind::Png;
+    return TWebImageKind::Unknown;
+}
+
+void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap) {
+    if (body.size() < SignatureLength) throw TImageError("Stream read error");
+    TWebImageKind kind = ImageKindFromSignature(body.left(SignatureLength));
+    if (kind == TWebImageKind::Unknown) {
+        const QString extension = UrlExtension(url);
+        kind = ImageKindFromExtension(extension);
+        if (kind == TWebImageKind::Unknown)
+            throw TImageError(
+                (QStringLiteral("Unsupport Image Type: ") + extension).toUtf8().toStdString());
+    }
+    const char* format = QtFormatOf(kind);
+    QImage decoded;
+    if (!decoded.loadFromData(body, format))
+        throw TImageError(
+            QStringLiteral("Cannot decode the %1 image.").arg(QLatin1String(format)).toStdString());
+    // Palette GIFs, grey PNGs and 32-bit BMPs all end up as plain RGB.
+    QImage converted = decoded.convertToFormat(QImage::Format_RGB888);
+    if (converted.isNull()) throw TImageError("Not enough memory to convert the image.");
+    bitmap = std::move(converted);
+}
+
+} // namespace varrow

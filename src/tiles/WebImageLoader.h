@@ -1,0 +1,37 @@
+#pragma once
+
+// Decoding of downloaded tile images: the format is told by the body's leading
+// bytes, and only when they name none by the URL's extension. The result is
+// always 24 bits per pixel, whatever the source.
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <stdexcept>
+
+namespace varrow {
+
+class TImageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TWebImageKind { Unknown, Bmp, Gif, Jpeg, Png };
+
+// Number of leading bytes read for the signature test; a shorter body is an error.
+constexpr int SignatureLength = 10;
+
+// The kind whose signature starts head, tried in the order BMP, GIF, JPEG, PNG.
+TWebImageKind ImageKindFromSignature(const QByteArray& head);
+// Text after the last "." of url, lower case, provided no "\" or ":" follows
+// that "."; otherwise empty.
+QString UrlExtension(const QString& url);
+TWebImageKind ImageKindFromExtension(const QString& extension);
+
+// Fills bitmap (Format_RGB888) from body, or throws TImageError: "Stream read
+// error" for a body shorter than SignatureLength, "Unsupport Image Type: " and
+// the extension when no kind is found, or a decoding message.
+void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap);
+
+} // namespace varrow

@@ -1,0 +1,93 @@
+#include "tiles/TileCache.h"
+
+#include <gtest/gtest.h>
+
+using namespace varrow;
+
+namespace {
+
+TTileLocation Key(int x, int zone = 13, TTileTheme theme = TTileTheme::Topo, double scale = 4.0) {
+    TTileLocation location;
+    location.Tile = TPoint{x, 10};
+    location.Zone = zone;
+    location.Theme = theme;
+    location.Scale = scale;
+    return location;
+}
+
+QImage Tile(int red) {
+    QImage image(TileSize, TileSize, QImage::Format_RGB888);
+    image.fill(qRgb(red, 0, 0));
+    return image;
+}
+
+int SlotOf(const TTileCache& cache, const TTileLocation& key) {
+    for (int i = 0; i < cache.Capacity; ++i)
+        if (SameTile(cache.Entry(i).Location, key)) return i;
+    return -1;
+}
+
+} // namespace
+
+TEST(TileCache, KeysAreThemeScaleTileAndZoneAndTilesAreCopies) {
+    TTileCache cache;
+    ASSERT_EQ(cache.Capacity, 500);
+    QImage out;
+    EXPECT_FALSE(cache.Lookup(Key(0), out));
+    for (int i = 0; i < 3; ++i)
+        cache.Store(Tile(i), Key(i), 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(SlotOf(cache, Key(i)), i); // filled in order
+
+    TTileLocation other = Key(1); // name, offset and outline do not count
+    other.Name = "elsewhere";
+    other.Offset = TPoint{50, 120};
+    other.Outline = true;
+    ASSERT_TRUE(cache.Lookup(other, out));
+    EXPECT_EQ(out.pixel(5, 5), qRgb(1, 0, 0));
+    EXPECT_FALSE(cache.Lookup(Key(1, 13, TTileTheme::Aerial), out));
+    EXPECT_FALSE(cache.Lookup(Key(1, 14), out));
+    EXPECT_FALSE(cache.Lookup(Key(1, 13, TTileTheme::Topo, 4.0000000001), out));
+
+    // The worker reuses its bitmap, and a slot is overwritten later: neither
+    // changes a tile already stored or handed out.
+    QImage source = Tile(10);
+    cache.Store(source, Key(7), 0);
+    source.fill(qRgb(200, 0, 0));
+    ASSERT_TRUE(cache.Lookup(Key(7), out));
+    EXPECT_EQ(out.pixel(0, 0), qRgb(10, 0, 0));
+    cache.Clear();
+    cache.Store(Tile(99), Key(8), 0);
+    EXPECT_EQ(SlotOf(cache, Key(8)), 0);
+    EXPECT_EQ(out.pixel(0, 0), qRgb(10, 0, 0));
+    EXPECT_FALSE(cache.Lookup(Key(7), out));
+}
+
+TEST(TileCache, ReplacesTheOldestSlotAndTheLowestAmongEquals) {
+    TTileCache cache;
+    for (int i = 0; i < cache.Capacity; ++i)
+        cache.Store(Tile(0), Key(i), 0);
+    // A full table of age 0: every further store overwrites slot 0.
+    cache.Store(Tile(0), Key(1000), 0);
+    cache.Store(Tile(0), Key(1001), 0);
+    EXPECT_EQ(SlotOf(cache, Key(1001)), 0);
+    EXPECT_EQ(SlotOf(cache, Key(1000)), -1);
+
+    // Untouched for three loads goes before touched in the latest one.
+    QImage out;
+    for (int load = 0; load < 3; ++load)
+        cache.AgeAll();
+    for (int i = 0; i < cache.Capacity; ++i) {
+        if (i == 42) continue;
+        ASSERT_TRUE(cache.Lookup(cache.Entry(i).Location, out));
+    }
+    EXPECT_EQ(cache.Entry(42).Age, 3);
+    cache.Store(Tile(0), Key(2000), 0);
+    EXPECT_EQ(SlotOf(cache, Key(2000)), 42);
+
+    // A key stored twice fills two slots (here 0 and 42); the lower one answers.
+    cache.Store(Tile(9), Key(2000), 0);
+    EXPECT_EQ(SlotOf(cache, Key(2000)), 0);
+    ASSERT_TRUE(cache.Lookup(Key(2000), out));
+    EXPECT_EQ(out.pixel(0, 0), qRgb(9, 0, 0));
+}

@@ -1,0 +1,444 @@
+// The loader, its workers and the cache together, against the real tile service.
+
+#include "tiles/TileLoader.h"
+#include "TileServiceThread.h"
+#include "tiles/NetLib.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace varrow;
+
+namespace {
+
+// Serves events until done() holds; false after timeoutMs, which is only there
+// so that a broken loader fails instead of hanging.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 60000) {
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick; // wakes the wait below now and then
+    tick.start(10);
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool Complete(const TTileLoader& loader) {
+    return loader.Percent() == 100 && !loader.IsBusy();
+}
+
+struct TReport {
+    int Percent;
+    int Done;
+    int Total;
+    QString Status;
+};
+
+// Everything a loader tells its owner.
+struct TWatch {
+    explicit TWatch(TTileLoader& loader) {
+        loader.OnProgress = [this, &loader](int percent, int, const QString& status) {
+            Reports.push_back({percent, loader.Done(), loader.Total(), status});
+            PeakWorkers = std::max(PeakWorkers, loader.ActiveWorkerCount());
+        };
+        loader.OnTileDrawn = [this](const QRect& rect) { Drawn.push_back(rect); };
+    }
+    std::vector<TReport> Reports;
+    std::vector<QRect> Drawn;
+    int PeakWorkers = 0;
+};
+
+TTileLocation Place(int row, double scale = 4.0, int column = 384, int zone = 13) {
+    TTileLocation location;
+    location.Theme = TTileTheme::Topo;
+    location.Scale = scale;
+    location.Tile = TPoint{column, row};
+    location.Zone = zone;
+    return location;
+}
+
+// Top-left mosaic corner of tile (i, j) of a view, j counted northward.
+QPoint Corner(const TTileLocation& view, int i, int j, int ny) {
+    return QPoint(TileSize * i - view.Offset.X, TileSize * (ny - 1 - j) + view.Offset.Y);
+}
+
+// Every mosaic pixel the tile covers equals the tile's own pixel.
+::testing::AssertionResult TileAt(const QImage& mosaic, const QImage& tile, QPoint corner) {
+    if (tile.size() != QSize(TileSize, TileSize)) return ::testing::AssertionFailure() << "no tile";
+    for (int y = 0; y < TileSize; ++y)
+        for (int x = 0; x < TileSize; ++x) {
+            const QPoint p = corner + QPoint(x, y);
+            if (!mosaic.rect().contains(p)) continue;
+            if (mosaic.pixel(p) != tile.pixel(x, y))
+                return ::testing::AssertionFailure()
+                       << "mosaic pixel (" << p.x() << ", " << p.y()
+                       << ") differs from tile pixel (" << x << ", " << y << ")";
+        }
+    return ::testing::AssertionSuccess();
+}
+
+bool AllWhite(const QImage& mosaic, const QRect& area) {
+    const QRect inside = area & mosaic.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            if (mosaic.pixel(x, y) != qRgb(255, 255, 255)) return false;
+    return true;
+}
+
+class TileLoaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Server = new test::TileServiceThread();
+        if (!Server->started()) FAIL() << Server->error().toStdString();
+    }
+    static void TearDownTestSuite() {
+        delete Server;
+        Server = nullptr;
+    }
+    // The service, with per-request faults as path segments ("failfirst=2/fault=500").
+    static QString Base(const QString& options = QString()) {
+        return options.isEmpty() ? Server->baseUrl() : Server->baseUrl() + "/" + options;
+    }
+    // The tile as the service serves it, decoded the way the loader decodes it.
+    static QImage Served(const TTileLocation& location) {
+        TIdHTTPEx client;
+        QImage tile;
+        client.GetBitmap(BuildTileUrl(location, Base()), tile);
+        return tile;
+    }
+    static test::TileServiceThread* Server;
+};
+test::TileServiceThread* TileLoaderTest::Server = nullptr;
+
+} // namespace
+
+TEST(TileLoaderProgress, HundredOnlyWhenEveryTileHasFinished) {
+    EXPECT_EQ(TTileLoader::ProgressPercent(0, 0, 0), 0);
+    EXPECT_EQ(TTileLoader::ProgressPercent(0, 25, 0), 0);
+    EXPECT_EQ(TTileLoader::ProgressPercent(24, 25, 0), 96);
+    EXPECT_EQ(TTileLoader::ProgressPercent(24, 25, 63 * 256), 99);
+    // Bytes in flight can credit a tile with more than its share; the load is
+    // still not complete.
+    EXPECT_EQ(TTileLoader::ProgressPercent(24, 25, 64 * 256), 99);
+    EXPECT_EQ(TTileLoader::ProgressPercent(0, 1, 1000000), 99);
+    EXPECT_EQ(TTileLoader::ProgressPercent(25, 25, 0), 100);
+    EXPECT_EQ(TTileLoader::ProgressPercent(12, 25, 0), 48);
+}
+
+TEST(TileLoaderMosaic, AMosaicThatCannotBeHadIsAClearError) {
+    const QImage one = AllocateMosaic(1, 2);
+    EXPECT_EQ(one.size(), QSize(200, 400));
+    EXPECT_EQ(one.format(), QImage::Format_RGB32);
+    EXPECT_EQ(one.pixel(199, 399), qRgb(255, 255, 255));
+    EXPECT_THROW(AllocateMosaic(0, 3), TLoadError);
+    EXPECT_THROW(AllocateMosaic(3, 76), TLoadError);
+
+#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
+    // 75 x 75 tiles is 15000 x 15000 pixels, 858 MB: refuse the memory and the
+    // allocation must fail with a message, not hand back a null image.
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur =
+        static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (256u << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    std::string message;
+    try {
+        AllocateMosaic(75, 75);
+    } catch (const TLoadError& error) {
+        message = error.what();
+    }
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_NE(message.find("Not enough memory for a map of 15000 × 15000 pixels"),
+              std::string::npos)
+        << message;
+#endif
+
+    // A load refuses a mosaic that is missing or of the wrong size.
+    TTileLoader loader("http://127.0.0.1:1");
+    QImage none;
+    EXPECT_THROW(loader.LoadView(none, Place(4480), false, 3, 3), TLoadError);
+    QImage small = AllocateMosaic(2, 2);
+    EXPECT_THROW(loader.LoadView(small, Place(4480), false, 3, 3), TLoadError);
+    EXPECT_EQ(loader.PendingCount(), 0);
+    EXPECT_FALSE(loader.IsBusy());
+
+    // Abort when idle: 0 and "Aborted", nothing else.
+    TWatch watch(loader);
+    loader.Abort();
+    ASSERT_EQ(watch.Reports.size(), 1u);
+    EXPECT_EQ(watch.Reports[0].Percent, 0);
+    EXPECT_EQ(watch.Reports[0].Status, "Aborted");
+}
+
+TEST_F(TileLoaderTest, ColdLoadDrawsEachTileAsServedAcrossTheZoneEdge) {
+    // 512 m per pixel has 9 columns a zone: columns 6..10 of zone 13 are
+    // 6, 7, 8 there and 0, 1 of zone 14.
+    TTileLocation view = Place(35, 512.0, 7);
+    view.Offset = TPoint{50, 120};
+    const int nx = 3, ny = 2;
+    const int columns[] = {6, 7, 8, 0, 1};
+    const int zones[] = {13, 13, 13, 14, 14};
+
+    TTileLoader loader(Base());
+    loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+    TWatch watch(loader);
+    QImage mosaic = AllocateMosaic(nx, ny);
+    loader.LoadView(mosaic, view, false, nx, ny);
+    ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+
+    EXPECT_EQ(loader.Total(), 20);
+    EXPECT_EQ(loader.CacheHits() + loader.Retries() + loader.Lost(), 0);
+    // 100 exactly when every tile has finished, at most 99 before.
+    for (const TReport& report : watch.Reports) {
+        EXPECT_LE(report.Percent, report.Done < report.Total ? 99 : 100);
+        EXPECT_EQ(report.Percent == 100, report.Done == report.Total);
+    }
+    ASSERT_FALSE(watch.Reports.empty());
+    EXPECT_EQ(watch.Reports.back().Percent, 100);
+
+    std::set<std::pair<int, int>> drawn;
+    for (const QRect& rect : watch.Drawn) {
+        EXPECT_EQ(rect.size(), QSize(TileSize, TileSize));
+        drawn.insert({rect.x(), rect.y()});
+    }
+    EXPECT_EQ(watch.Drawn.size(), 20u);
+    for (int j = -1; j <= ny; ++j)
+        for (int i = -1; i <= nx; ++i) {
+            SCOPED_TRACE(testing::Message() << "tile i=" << i << " j=" << j);
+            TTileLocation served = view;
+            served.Tile = TPoint{columns[i + 1], view.Tile.Y + j};
+            served.Zone = zones[i + 1];
+            const QPoint corner = Corner(view, i, j, ny);
+            EXPECT_EQ(drawn.count({corner.x(), corner.y()}), 1u);
+            EXPECT_TRUE(TileAt(mosaic, Served(served), corner));
+        }
+    // The location's own tile has its south-west corner on the mosaic's.
+    EXPECT_EQ(Corner(view, 0, 0, ny), QPoint(-50, 320));
+}
+
+TEST_F(TileLoaderTest, ReloadIsServedWhollyFromTheCache) {
+    const TTileLocation view = Place(35, 512.0, 3); // the program's start view
+    TTileLoader loader(Base());
+    loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+    QImage first = AllocateMosaic(3, 3);
+    loader.LoadView(first, view, false, 3, 3);
+    ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+    EXPECT_EQ(loader.Total(), 25);
+
+    TWatch watch(loader);
+    QImage again = AllocateMosaic(3, 3);
+    loader.LoadView(again, view, false, 3, 3);
+    // All of it happened inside LoadView: no worker, nothing queued.
+    EXPECT_EQ(loader.CacheHits(), 25);
+    EXPECT_EQ(loader.Done(), 25);
+    EXPECT_EQ(loader.Percent(), 100);
+    EXPECT_FALSE(loader.IsBusy());
+    EXPECT_EQ(loader.PendingCount(), 0);
+    EXPECT_EQ(watch.PeakWorkers, 0);
+    EXPECT_EQ(watch.Drawn.size(), 25u);
+    EXPECT_EQ(again, first);
+
+    // With tile outlines each tile is framed in black on its own border.
+    QImage framed = AllocateMosaic(3, 3);
+    loader.LoadView(framed, view, true, 3, 3);
+    EXPECT_EQ(loader.CacheHits(), 25);
+    const QPoint corner = Corner(view, 0, 0, 3); // (0, 400)
+    for (int k = 0; k < TileSize; ++k) {
+        EXPECT_EQ(framed.pixel(corner + QPoint(k, 0)), qRgb(0, 0, 0));
+        EXPECT_EQ(framed.pixel(corner + QPoint(k, TileSize - 1)), qRgb(0, 0, 0));
+        EXPECT_EQ(framed.pixel(corner + QPoint(0, k)), qRgb(0, 0, 0));
+        EXPECT_EQ(framed.pixel(corner + QPoint(TileSize - 1, k)), qRgb(0, 0, 0));
+    }
+    EXPECT_EQ(framed.copy(QRect(corner + QPoint(1, 1), QSize(198, 198))),
+              first.copy(QRect(corner + QPoint(1, 1), QSize(198, 198))));
+}
+
+TEST_F(TileLoaderTest, QueueOrderAndTheWorkerLimit) {
+    // Dial-up: one worker, tiles arrive one by one in queue order, south row
+    // first, west to east.
+    {
+        const TTileLocation view = Place(4500);
+        TTileLoader loader(Base("latency=20"));
+        loader.SetMaxWorkers(TTileLoader::WorkersForConnectionSpeed(1));
+        EXPECT_EQ(loader.MaxWorkers(), 1);
+        TWatch watch(loader);
+        QImage mosaic = AllocateMosaic(3, 3);
+        loader.LoadView(mosaic, view, false, 3, 3);
+        EXPECT_EQ(loader.PendingCount() + loader.ActiveWorkerCount(), 25);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        std::vector<QRect> expected;
+        for (int j = -1; j <= 3; ++j)
+            for (int i = -1; i <= 3; ++i)
+                expected.push_back(QRect(Corner(view, i, j, 3), QSize(TileSize, TileSize)));
+        EXPECT_EQ(watch.Drawn, expected);
+        EXPECT_EQ(watch.PeakWorkers, 1);
+    }
+    // Broadband: up to 14 at once, never more.
+    {
+        TTileLoader loader(Base("latency=200"));
+        loader.SetMaxWorkers(TTileLoader::WorkersForConnectionSpeed(0));
+        EXPECT_EQ(loader.MaxWorkers(), 14);
+        TWatch watch(loader);
+        QImage mosaic = AllocateMosaic(3, 3);
+        loader.LoadView(mosaic, Place(4510), false, 3, 3);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        EXPECT_GT(watch.PeakWorkers, 1);
+        EXPECT_LE(watch.PeakWorkers, 14);
+        EXPECT_EQ(loader.Lost(), 0);
+    }
+    TTileLoader loader(Base()); // a limit of 0 or less means one
+    loader.SetMaxWorkers(-3);
+    EXPECT_EQ(loader.MaxWorkers(), 1);
+}
+
+TEST_F(TileLoaderTest, RetriedTilesAreDrawnAndCachedLostTilesAreNot) {
+    // Two failed attempts, then the tile: drawn, cached, two retries each.
+    {
+        const TTileLocation view = Place(4520);
+        TTileLoader loader(Base("failfirst=2/fault=500"));
+        loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+        QImage mosaic = AllocateMosaic(1, 1);
+        loader.LoadView(mosaic, view, false, 1, 1);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        EXPECT_EQ(loader.Retries(), 2 * 9);
+        EXPECT_EQ(loader.Lost(), 0);
+        EXPECT_TRUE(TileAt(mosaic, Served(view), Corner(view, 0, 0, 1)));
+        QImage again = AllocateMosaic(1, 1);
+        loader.LoadView(again, view, false, 1, 1);
+        EXPECT_EQ(loader.CacheHits(), 9);
+        EXPECT_EQ(again, mosaic);
+    }
+    // Four failed attempts: lost, four retries each, the mosaic left as cleared,
+    // nothing cached; the load still completes.
+    {
+        const TTileLocation view = Place(4530);
+        TTileLoader loader(Base("failfirst=4/fault=500"));
+        loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+        TWatch watch(loader);
+        QImage mosaic = AllocateMosaic(1, 1);
+        loader.LoadView(mosaic, view, false, 1, 1);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        EXPECT_EQ(loader.Lost(), 9);
+        EXPECT_EQ(loader.Retries(), 4 * 9);
+        EXPECT_EQ(loader.Done(), 9);
+        EXPECT_TRUE(watch.Drawn.empty());
+        EXPECT_TRUE(AllWhite(mosaic, mosaic.rect()));
+        // Not cached: the next load fetches them, and now the service answers.
+        QImage again = AllocateMosaic(1, 1);
+        loader.LoadView(again, view, false, 1, 1);
+        EXPECT_EQ(loader.CacheHits(), 0);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        EXPECT_EQ(loader.Lost(), 0);
+        EXPECT_TRUE(TileAt(again, Served(view), Corner(view, 0, 0, 1)));
+    }
+}
+
+TEST_F(TileLoaderTest, WatchdogLosesTheTilesOfAStalledService) {
+    TTileLoader loader(Base("fault=stall"));
+    loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+    EXPECT_EQ(loader.RequestTimeOut(), 5000);
+    loader.SetRequestTimeOut(200);
+    QImage mosaic = AllocateMosaic(1, 1);
+    loader.LoadView(mosaic, Place(4540), false, 1, 1);
+    ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+    EXPECT_EQ(loader.Lost(), 9);
+    EXPECT_EQ(loader.Retries(), 4 * 9);
+    EXPECT_TRUE(AllWhite(mosaic, mosaic.rect()));
+}
+
+TEST_F(TileLoaderTest, AbortStopsALoadAtOnceAndKeepsItsCounts) {
+    // A stalled service and the full 5 s watchdog: only the abort can end the
+    // running attempts early.
+    TTileLoader loader(Base("fault=stall"));
+    loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+    TWatch watch(loader);
+    auto mosaic = std::make_unique<QImage>(AllocateMosaic(3, 3));
+    loader.LoadView(*mosaic, Place(4550), false, 3, 3);
+    ASSERT_TRUE(PumpUntil([&] { return loader.ActiveWorkerCount() == 14; }));
+    EXPECT_TRUE(loader.IsBusy());
+
+    QElapsedTimer clock;
+    clock.start();
+    loader.Abort();
+    EXPECT_LT(clock.elapsed(), 4000); // well before any watchdog
+
+    EXPECT_FALSE(loader.IsBusy());
+    EXPECT_EQ(loader.PendingCount(), 0);
+    EXPECT_EQ(loader.Percent(), 0);
+    EXPECT_EQ(loader.Done(), 0);
+    EXPECT_EQ(loader.StatusText(), "Aborted");
+    ASSERT_FALSE(watch.Reports.empty());
+    EXPECT_EQ(watch.Reports.back().Percent, 0);
+    EXPECT_EQ(watch.Reports.back().Status, "Aborted");
+    // Each running worker lost its tile after one (aborted) attempt.
+    // (a worker stopped before its first attempt adds no retry).
+    EXPECT_EQ(loader.Lost(), 14);
+    EXPECT_LE(loader.Retries(), 14);
+    EXPECT_EQ(loader.CacheHits(), 0);
+
+    // Nothing of the aborted load comes later, so its mosaic may go.
+    mosaic.reset();
+    const size_t reports = watch.Reports.size();
+    QElapsedTimer quiet;
+    quiet.start();
+    PumpUntil([&] { return quiet.elapsed() > 300; });
+    EXPECT_EQ(watch.Reports.size(), reports);
+    EXPECT_TRUE(watch.Drawn.empty());
+
+    // The loader goes on working.
+    loader.SetServiceBase(Base());
+    QImage next = AllocateMosaic(1, 1);
+    loader.LoadView(next, Place(4560), false, 1, 1);
+    ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+    EXPECT_EQ(loader.Lost(), 0);
+}
+
+TEST_F(TileLoaderTest, AbortFromAHandlerOrByDestructionNeverHangs) {
+    // Aborting from inside the loader's own notification.
+    {
+        TTileLoader loader(Base("latency=100"));
+        loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+        int drawn = 0;
+        bool aborted = false;
+        loader.OnTileDrawn = [&](const QRect&) {
+            ++drawn;
+            if (!aborted) {
+                aborted = true;
+                loader.Abort();
+            }
+        };
+        QImage mosaic = AllocateMosaic(3, 3);
+        loader.LoadView(mosaic, Place(4570), false, 3, 3);
+        ASSERT_TRUE(PumpUntil([&] { return aborted; }));
+        EXPECT_FALSE(loader.IsBusy());
+        EXPECT_EQ(loader.PendingCount(), 0);
+        EXPECT_EQ(loader.StatusText(), "Aborted");
+        EXPECT_LT(drawn, 25);
+    }
+    // Destroying the loader in the middle of a load stops its workers first.
+    auto mosaic = std::make_unique<QImage>(AllocateMosaic(3, 3));
+    auto loader = std::make_unique<TTileLoader>(Base("fault=stall"));
+    loader->LoadView(*mosaic, Place(4580), false, 3, 3);
+    ASSERT_TRUE(PumpUntil([&] { return loader->IsBusy(); }));
+    QElapsedTimer clock;
+    clock.start();
+    loader.reset();
+    EXPECT_LT(clock.elapsed(), 4000);
+    mosaic.reset();
+}
