@@ -1,0 +1,54 @@
+#include "Readouts.h"
+
+#include "tiles/TileLibrary.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace varrow {
+
+QString FormatDms(double degrees) {
+    constexpr std::int64_t MsPerDegree = 3600000;
+    constexpr std::int64_t MsPerMinute = 60000;
+    // Ties to even, as all rounding in the program.
+    const auto ms = static_cast<std::int64_t>(std::nearbyint(std::fabs(degrees) * MsPerDegree));
+    const std::int64_t whole = ms / MsPerDegree;
+    const std::int64_t rest = ms % MsPerDegree;
+    const std::int64_t minutes = rest / MsPerMinute;
+    const std::int64_t seconds = (rest % MsPerMinute) / 1000;
+    return QStringLiteral("%1%2\u00B0%3'%4\"")
+        .arg(degrees < 0 ? QStringLiteral("-") : QString())
+        .arg(whole)
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
+QString FormatGrouped(double value, int decimals, const QLocale& locale) {
+    QLocale grouped = locale;
+    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouped.toString(value, 'f', decimals);
+}
+
+TMouseReadouts MouseReadouts(const TMapPosition& position, const QLocale& locale) {
+    TMouseReadouts r;
+    r.Easting = FormatGrouped(position.Easting, 0, locale);
+    r.Northing = FormatGrouped(position.Northing, 0, locale);
+    r.Zone = QString::number(position.Zone);
+    r.Longitude = FormatGrouped(position.Longitude, 4, locale);
+    r.Latitude = FormatGrouped(position.Latitude, 4, locale);
+    r.Longitude2 = FormatDms(position.Longitude);
+    r.Latitude2 = FormatDms(position.Latitude);
+    return r;
+}
+
+TSizeReadouts SizeReadouts(int tilesX, int tilesY) {
+    const std::int64_t width = std::int64_t{tilesX} * TileSize;
+    const std::int64_t height = std::int64_t{tilesY} * TileSize;
+    TSizeReadouts r;
+    r.PixelSize = QStringLiteral("%1 X %2").arg(width).arg(height);
+    r.TileCount = QString::number(std::int64_t{tilesX} * tilesY);
+    r.Memory = QStringLiteral("%1 meg").arg(width * height * 4 / 1048576);
+    return r;
+}
+
+} // namespace varrow

@@ -1,0 +1,158 @@
+#pragma once
+
+// The main window. It builds the controls, mirrors the live view in them and
+// hands every user action to the map session or the navigator; the logic of
+// the view, the loads and the moves lives there, not here.
+
+#include "workspace/MapSession.h"
+#include "workspace/Navigation.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QScrollArea;
+class QSlider;
+class QSpinBox;
+class QToolBar;
+class QToolButton;
+
+namespace varrow {
+
+class TElapsedTimeDisplay;
+class TFloatSpinEdit;
+class THelpWindow;
+class TImageEx;
+class TPageControl;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Pages of the left page control.
+    static constexpr int LoaderPage = 0;
+    static constexpr int MeasurePage = 1;
+    // Pages of the main page control.
+    static constexpr int IndexPage = 0;
+    static constexpr int ImageLoaderPage = 1;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    TMapSession& Session() { return *m_session; }
+    TNavigator& Navigator() { return *m_navigator; }
+    THelpWindow* HelpWindow();
+
+    // Writes the mosaic in the format the file name's extension names; a
+    // failure is shown in a message box. True when the file was written.
+    bool SaveMapImage(const QString& fileName);
+
+    // Handlers, named after their control and event.
+    void LoadBtnClick();
+    void ComAbortBtnClick();
+    void PanUpBtnClick() { Pan(0, 1); }
+    void PanDownBtnClick() { Pan(0, -1); }
+    void PanRightBtnClick() { Pan(1, 0); }
+    void PanLeftBtnClick() { Pan(-1, 0); }
+    void PanNEBtnClick() { Pan(1, 1); }
+    void PanSEBtnClick() { Pan(1, -1); }
+    void PanSWBtnClick() { Pan(-1, -1); }
+    void PanNWBtnClick() { Pan(-1, 1); }
+    void ZeroOffsetBtnClick();
+    void WestZoneBtnClick();
+    void EastZoneBtnClick();
+    void NorthSpinChange();
+    void ZoneSpinChange();
+    void ScaleRadioClick();
+    void ThemeRadioClick();
+    void SpeedRadioClick();
+    void TileCountXSpinChange();
+    void MagBarChange();
+    void ResetBtnClick();
+    void TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                               QPoint point, bool doubleClick);
+    void TerrainImageMouseMove(QPoint point);
+    void TerrainImageMouseUp(QPoint point);
+    bool PageControl2Changing();
+    void PageControl2Change(int page);
+    void SaveBitmap1Click();
+    void Copy1Click();
+    void Contents1Click();
+    void About1Click();
+    void LoadProgress(int percent);
+    void LoadCompleted(double seconds);
+    void UpdateSizeReadouts();
+
+private:
+    void BuildMenus();
+    QWidget* BuildImageLoaderPage();
+    QToolBar* BuildToolBar(QWidget* parent);
+    QWidget* BuildLoaderPage();
+    QWidget* BuildMapArea(QWidget* parent);
+    void BuildStatusBar();
+
+    // Shows the view's values in the controls without firing their handlers.
+    void RefreshControls();
+    void LoadStarting(bool resetView);
+    void ApplyPageRules(int page);
+    void Pan(int dx, int dy);
+    // Runs a resize of the map image keeping the point at the view's centre.
+    void KeepViewCentre(const std::function<void()>& resize);
+    void ShowZoom();
+    // Runs an action; an error it raises is shown, and the program carries on.
+    void Run(const std::function<void()>& action);
+    void ShowError(const QString& message);
+
+    std::unique_ptr<TMapSession> m_session;
+    std::unique_ptr<TNavigator> m_navigator;
+    THelpWindow* m_help = nullptr;
+
+    // Image Loader page.
+    TPageControl* PageControl1 = nullptr;
+    QToolBar* ToolBar = nullptr;
+    TFloatSpinEdit* EastSpin = nullptr;
+    TFloatSpinEdit* NorthSpin = nullptr;
+    QSpinBox* ZoneSpin = nullptr;
+    TPageControl* PageControl2 = nullptr;
+    QGroupBox* ThemeRadio = nullptr;
+    QButtonGroup* ThemeButtons = nullptr;
+    QSpinBox* TileCountXSpin = nullptr;
+    QSpinBox* TileCountYSpin = nullptr;
+    QLabel* PixelSizeDis = nullptr;
+    QLabel* MemDis = nullptr;
+    QLabel* TileCntDis = nullptr;
+    QGroupBox* SpeedRadio = nullptr;
+    QButtonGroup* SpeedButtons = nullptr;
+    QGroupBox* ScaleRadio = nullptr;
+    QButtonGroup* ScaleButtons = nullptr;
+    QToolButton* ZoomInBtn = nullptr;
+    QToolButton* ZoomOutBtn = nullptr;
+
+    // Map area.
+    QScrollArea* ScrollWindow1 = nullptr;
+    TImageEx* TerrainImage = nullptr;
+    QSlider* MagBar = nullptr;
+    QLabel* ZoomDis = nullptr;
+    QCheckBox* GridChk = nullptr;
+    QLabel* ImageLongDis = nullptr;
+    QLabel* ImageLatDis = nullptr;
+    QLabel* ImageLong2Dis = nullptr;
+    QLabel* ImageLat2Dis = nullptr;
+    QLabel* ImageEastDis = nullptr;
+    QLabel* ImageNorthDis = nullptr;
+    QLabel* ImageZoneDis = nullptr;
+
+    // Status bar.
+    QProgressBar* ProgressGauge = nullptr;
+    QLabel* RetryDis = nullptr;
+    QLabel* CacheHitDis = nullptr;
+    TElapsedTimeDisplay* SubTimer1 = nullptr;
+};
+
+} // namespace varrow
