@@ -1,0 +1,30 @@
+#pragma once
+
+// Command line of varrow-render: what map to build and where to write it.
+
+#include "workspace/MapViewState.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace varrow {
+
+struct TRenderOptions {
+    TMapViewState View;   // corner, zone, theme, scale, tile counts, speed
+    QString Service;      // empty: the usual resolution order
+    QString Output;
+    bool AllowLost = false;
+    bool Quiet = false;
+    bool ShowHelp = false;
+    bool ShowVersion = false;
+};
+
+// Parses the arguments (without the program name). On a bad argument returns
+// nothing and sets error to a message naming the bad value and the allowed ones.
+std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QString& error);
+
+QString RenderUsage();
+
+} // namespace varrow

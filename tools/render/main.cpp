@@ -1,0 +1,101 @@
+// varrow-render: builds a map from the tile service without a window, with the
+// same view arithmetic, loader, cache and image writers the program uses.
+
+#include "RenderOptions.h"
+#include "RenderProgress.h"
+
+#include "tiles/TileLoader.h"
+#include "workspace/MapImageFile.h"
+#include "workspace/MapSession.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+#include <unistd.h>
+
+using namespace varrow;
+
+namespace {
+
+enum ExitStatus { Complete = 0, Failed = 1, BadArguments = 2, TilesLost = 3, CannotWrite = 4 };
+
+void Print(std::FILE* out, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), out);
+    std::fputc('\n', out);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // No display is needed: tiles are decoded and drawn on QImage only.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Varrow"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARROW_VERSION));
+
+    QString error;
+    const auto options = ParseRenderOptions(app.arguments().mid(1), error);
+    if (!options) {
+        Print(stderr, QStringLiteral("varrow-render: %1").arg(error));
+        return BadArguments;
+    }
+    if (options->ShowHelp) {
+        Print(stdout, RenderUsage());
+        return Complete;
+    }
+    if (options->ShowVersion) {
+        Print(stdout, QStringLiteral("varrow-render %1").arg(QStringLiteral(VARROW_VERSION)));
+        return Complete;
+    }
+
+    TMapSession session(options->Service);
+    session.View() = options->View;
+    TRenderProgress progress(stderr, !options->Quiet && isatty(STDERR_FILENO));
+    QEventLoop loop;
+    QObject::connect(&session, &TMapSession::progressChanged,
+                     [&](int percent) { progress.Update(percent, session.Loader()); });
+    QObject::connect(&session, &TMapSession::loadCompleted, &loop, &QEventLoop::quit);
+    QObject::connect(&session, &TMapSession::errorRaised,
+                     [&](const QString& message) { Print(stderr, QStringLiteral("varrow-render: %1").arg(message)); });
+
+    try {
+        session.LoadCurrentView(true);
+    } catch (const std::exception& e) {
+        Print(stderr, QStringLiteral("varrow-render: %1").arg(QString::fromUtf8(e.what())));
+        return Failed;
+    }
+    // A view wholly served from the cache completes inside the call above.
+    if (!session.LoadComplete())
+        loop.exec();
+    progress.Finish();
+
+    const TTileLoader& loader = session.Loader();
+    try {
+        SaveMapImage(session.Mosaic(), options->Output);
+    } catch (const std::exception& e) {
+        Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
+                          .arg(options->Output, QString::fromUtf8(e.what())));
+        return CannotWrite;
+    }
+
+    if (!options->Quiet)
+        Print(stdout, QStringLiteral("%1: %2 tiles, %3 cache hits, %4 retries, %5 lost, %6 s, %7 bytes")
+                          .arg(options->Output)
+                          .arg(loader.Total())
+                          .arg(loader.CacheHits())
+                          .arg(loader.Retries())
+                          .arg(loader.Lost())
+                          .arg(session.LoadSeconds(), 0, 'f', 3)
+                          .arg(QFileInfo(options->Output).size()));
+    if (loader.Lost() > 0 && !options->AllowLost) {
+        Print(stderr, QStringLiteral("varrow-render: %1 of %2 tiles could not be fetched from %3; "
+                                     "the map was written with blanks (--allow-lost accepts that)")
+                          .arg(loader.Lost())
+                          .arg(loader.Total())
+                          .arg(loader.ServiceBase()));
+        return TilesLost;
+    }
+    return Complete;
+}
