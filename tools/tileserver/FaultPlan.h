@@ -1,0 +1,102 @@
+#pragma once
+
+// Fault injection: the settings a test gives the service (on its command line,
+// per request as query keys, or as path segments before tile.ashx), how they
+// combine, and the "fail the first N requests of each tile" bookkeeping.
+
+#include "TileAddress.h"
+#include "TileEncoder.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace varrow::tileserver {
+
+enum class FaultKind {
+    None,
+    Stall,       // accept and send nothing until the client gives up
+    Html,        // 200 with an HTML page
+    NotFound,    // 404
+    ServerError, // 500
+    Short,       // 200 with the first 9 bytes of the image
+    Corrupt,     // 200 with the image signature followed by garbage
+};
+
+// A whole decimal integer, optionally signed, that fits in an int.
+bool ParseInt(std::string_view text, int& value);
+
+// "stall", "html", "404", "500", "short", "corrupt" or "none".
+std::optional<FaultKind> ParseFaultKind(std::string_view text);
+const char* FaultName(FaultKind kind);
+
+struct TileCell {
+    int X = 0;
+    int Y = 0;
+    friend bool operator==(const TileCell& a, const TileCell& b) {
+        return a.X == b.X && a.Y == b.Y;
+    }
+};
+
+// "X:Y[,X:Y...]"; nullopt when malformed.
+std::optional<std::vector<TileCell>> ParseTileCells(std::string_view text);
+
+// Unset fields defer to the next level: a request's settings override the
+// server's field by field.
+struct FaultSettings {
+    std::optional<FaultKind> Fault;
+    std::optional<int> FailFirst;
+    std::optional<int> LatencyMs;
+    std::optional<ImageFormat> Format;
+
+    // Applies one "key=value" setting: fault, failfirst, latency or format.
+    // Returns an error message, empty on success.
+    std::string Apply(std::string_view key, std::string_view value);
+    // The settings as text, for telling apart the fail-first counters of
+    // requests that ask for different things.
+    std::string Signature() const;
+};
+
+// Upper bounds that keep a typo from holding a connection for days.
+constexpr int MaxLatencyMs = 600000;
+constexpr int MaxFailFirst = 1000000;
+
+// How one request is to be answered.
+struct Decision {
+    FaultKind Fault = FaultKind::None; // None: serve the tile
+    int LatencyMs = 0;
+    ImageFormat Format = ImageFormat::Jpeg;
+};
+
+class FaultPlan {
+public:
+    // Server-wide settings and the tiles (columns:rows) that faults are
+    // restricted to; an empty list means every tile.
+    FaultPlan(FaultSettings server, std::vector<TileCell> faultTiles);
+
+    // Decides one request, counting it towards fail-first. Thread-safe.
+    Decision Decide(const TileAddress& address, const FaultSettings& request);
+
+private:
+    bool Targets(const TileAddress& address) const;
+
+    const FaultSettings m_server;
+    const std::vector<TileCell> m_tiles;
+    std::mutex m_mutex;
+    std::unordered_map<std::string, int> m_seen; // requests so far per tile and settings
+};
+
+// The bodies of the faults that send one.
+std::string HtmlFaultPage();
+QByteArray ShortBody(const QByteArray& image);
+// Keeps the format's signature so the client gets past recognising the
+// format, then garbage (the same length as the image, the same every time).
+QByteArray CorruptBody(const QByteArray& image, ImageFormat format);
+
+} // namespace varrow::tileserver
