@@ -38,6 +38,7 @@ bool TGridControl::WantsLatLongGrid() const {
 
 void TGridControl::LoadStarting() {
     m_session.TileOutlines = WantsTileOutlines();
+    m_loadedView = m_session.View();
 }
 
 void TGridControl::DrawLatLongGrid() {
@@ -45,7 +46,7 @@ void TGridControl::DrawLatLongGrid() {
     if (!WantsLatLongGrid() || mosaic.isNull()) return;
     {
         std::lock_guard<std::recursive_mutex> guard(m_session.Loader().CanvasLock());
-        varrow::DrawLatLongGrid(mosaic, m_session.View(), GridSpacing(GridType()),
+        varrow::DrawLatLongGrid(mosaic, m_loadedView, GridSpacing(GridType()),
                                 GridLineWidth(ScaleItem ? ScaleItem() : 0));
     }
     emit m_session.mosaicChanged(mosaic.rect());

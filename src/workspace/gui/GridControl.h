@@ -4,6 +4,8 @@
 // tells the session whether the loader frames the tiles, and once the load
 // has finished it draws the latitude/longitude grid into the mosaic.
 
+#include "workspace/MapViewState.h"
+
 #include <QObject>
 
 #include <functional>
@@ -31,9 +33,10 @@ public:
     std::function<int()> ScaleItem;
 
     // Draws the latitude/longitude grid into the finished mosaic when it is
-    // wanted, and reports the whole mosaic changed. Call it once the load has
-    // completed and the image control has taken its background copy: that
-    // copy is the map without the grid.
+    // wanted, for the view that was loaded, and reports the whole mosaic
+    // changed. Call it once the load has
+    // completed and before the image control takes its background copy, so
+    // that restoring the copy (the measuring tool does) keeps the grid.
     void DrawLatLongGrid();
 
 private:
@@ -42,6 +45,9 @@ private:
     TMapSession& m_session;
     const QAbstractButton* m_showGrid;
     const TSettingsDlg* m_settings;
+    // The view as the load started: the live one may have moved on since
+    // (a position typed, an index map pressed) without loading.
+    TMapViewState m_loadedView;
 };
 
 } // namespace varrow

@@ -6,16 +6,23 @@
 #include "controls/gui/FloatSpinEdit.h"
 #include "controls/gui/PageControl.h"
 #include "measure/gui/ImageEx.h"
+#include "positions/PositionList.h"
 #include "tiles/TileLoader.h"
 #include "workspace/MapImageFile.h"
 #include "workspace/Readouts.h"
+#include "workspace/gui/GridControl.h"
 #include "workspace/gui/HelpWindow.h"
+#include "workspace/gui/IndexPage.h"
+#include "workspace/gui/SettingsDlg.h"
+#include "workspace/gui/TilePosDlg.h"
+#include "workspace/gui/UserDefaultsUi.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -31,6 +38,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -42,11 +50,6 @@
 namespace varrow {
 
 namespace {
-
-// The index maps are not part of the program yet; until they are, their page
-// is unavailable and the window opens on the page that can load a map.
-constexpr bool IndexMapsAvailable = false;
-constexpr int StartPage = IndexMapsAvailable ? TForm1::IndexPage : TForm1::ImageLoaderPage;
 
 QLabel* Readout(QWidget* parent, const char* name, int minWidth) {
     auto* label = new QLabel(parent);
@@ -108,14 +111,28 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(nullptr);
     PageControl1 = new TPageControl(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    auto* index = new QWidget(PageControl1);
-    index->setObjectName(QStringLiteral("IndexPage"));
-    PageControl1->addTab(index, tr("Index"));
+    m_indexPage = new TIndexPage(*m_session, *m_navigator, PageControl1);
+    PageControl1->addTab(m_indexPage, tr("Index"));
     PageControl1->addTab(BuildImageLoaderPage(), tr("Image Loader"));
-    PageControl1->setTabEnabled(IndexPage, IndexMapsAvailable);
-    PageControl1->setCurrentIndex(StartPage);
+    PageControl1->setCurrentIndex(IndexPage);
     setCentralWidget(PageControl1);
     BuildStatusBar();
+
+    // A press on an index map selects 512 m per pixel as the scale selector
+    // does, so its handler runs (and loads) only when the item changes.
+    m_indexPage->SelectScale = [this](int item) {
+        if (QAbstractButton* b = ScaleButtons->button(item)) b->setChecked(true);
+    };
+    connect(m_indexPage, &TIndexPage::loadRequested, this, [this] {
+        PageControl1->setCurrentIndex(ImageLoaderPage);
+        LoadBtnClick();
+    });
+
+    TilePosDlg = new TTilePosDlg(*m_session, this);
+    TilePosDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic); };
+    SettingsDlg = new TSettingsDlg(*m_session, this);
+    m_grid = new TGridControl(*m_session, GridChk, SettingsDlg, this);
+    m_grid->ScaleItem = [this] { return ScaleButtons->checkedId(); };
 
     TerrainImage->SetPicture(&m_session->Mosaic());
     connect(m_session.get(), &TMapSession::viewChanged, this, &TForm1::RefreshControls);
@@ -136,6 +153,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    // Normally written at the close, where a failure can still be shown.
+    if (m_activated && !m_positionsStored) StorePositionList(false);
     // The session aborts its load on the way out and may still report; the
     // window is no longer there to listen.
     m_session->disconnect(this);
@@ -161,9 +180,9 @@ void TForm1::BuildMenus() {
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
     add(file, "SaveBitmap1", tr("&Save Map Image.."), true, &TForm1::SaveBitmap1Click);
-    // Printing, the KML export, the saved positions, the tile position and
-    // settings dialogs and the user defaults come with their own parts of the
-    // program; until then their commands stay visible but unavailable.
+    // Printing, the KML export and the saved positions dialog come with their
+    // own parts of the program; until then their commands stay visible but
+    // unavailable.
     add(file, "PrintMapImage1", tr("&Print Map Image..."), false, nullptr);
     add(file, "ExportKMLKMZfile1", tr("Export &KML/KMZ file..."), false, nullptr);
     file->addSeparator();
@@ -174,9 +193,10 @@ void TForm1::BuildMenus() {
     add(edit, "Copy1", tr("Copy &Main Image"), true, &TForm1::Copy1Click);
     QMenu* options = menuBar()->addMenu(tr("&Options"));
     add(options, "SavePositions1", tr("&Save Positions..."), false, nullptr);
-    add(options, "SaveLocations1", tr("&Tile Info..."), false, nullptr);
-    add(options, "Settings1", tr("&Settings..."), false, nullptr);
-    add(options, "SaveUserDefaults1", tr("Save &User Defaults"), false, nullptr);
+    add(options, "SaveLocations1", tr("&Tile Info..."), true, &TForm1::SaveLocations1Click);
+    add(options, "Settings1", tr("&Settings..."), true, &TForm1::Settings1Click);
+    add(options, "SaveUserDefaults1", tr("Save &User Defaults"), true,
+        &TForm1::SaveUserDefaults1Click);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, "Contents1", tr("&Contents"), true, &TForm1::Contents1Click);
     add(help, "About1", tr("About..."), true, &TForm1::About1Click);
@@ -406,8 +426,6 @@ QWidget* TForm1::BuildMapArea(QWidget* parent) {
     connect(reset, &QToolButton::clicked, this, &TForm1::ResetBtnClick);
     GridChk = new QCheckBox(tr("Show Grid"), area);
     GridChk->setObjectName(QStringLiteral("GridChk"));
-    // The grid overlay comes with its own part of the program.
-    GridChk->setEnabled(false);
     connect(GridChk, &QCheckBox::toggled, this, &TForm1::ThemeRadioClick);
     auto* magLabel = new QLabel(tr("Magnification"), area);
     magLabel->setBuddy(MagBar);
@@ -537,7 +555,10 @@ void TForm1::RefreshControls() {
     const int scale = ScaleIndexOf(view.Scale);
     if (scale >= 0) // any other scale leaves the selector as it is
         Check(ScaleButtons, scale);
-    Check(SpeedButtons, static_cast<int>(view.Speed));
+    // No item selected loads one tile at a time as "Dialup" does, but it is
+    // not "Dialup": showing it so would also store it so.
+    if (SpeedButtons->checkedId() != -1 || view.Speed != TConnectionSpeed::Dialup)
+        Check(SpeedButtons, static_cast<int>(view.Speed));
     UpdateSizeReadouts();
 }
 
@@ -591,8 +612,9 @@ void TForm1::ThemeRadioClick() {
 }
 
 void TForm1::SpeedRadioClick() {
-    m_navigator->ChangeSpeed(SpeedButtons->checkedId() ==
-                             static_cast<int>(TConnectionSpeed::Dialup));
+    // Only "Broadband" loads in parallel; no item selected loads as "Dialup".
+    m_navigator->ChangeSpeed(SpeedButtons->checkedId() !=
+                             static_cast<int>(TConnectionSpeed::Broadband));
 }
 
 void TForm1::TileCountXSpinChange() {
@@ -672,6 +694,10 @@ void TForm1::LoadProgress(int percent) {
 
 void TForm1::LoadCompleted(double seconds) {
     SubTimer1->Stop(seconds);
+    // The grid is part of the map, like the tile outlines: it goes into the
+    // background copy too, or wiping the measuring figure would wipe the grid
+    // with it.
+    m_grid->DrawLatLongGrid();
     TerrainImage->SaveBackground();
 }
 
@@ -761,6 +787,63 @@ bool TForm1::SaveMapImage(const QString& fileName) {
 
 void TForm1::Copy1Click() {
     QApplication::clipboard()->setImage(m_session->Mosaic());
+}
+
+void TForm1::SaveLocations1Click() {
+    TilePosDlg->show();
+    TilePosDlg->raise();
+    TilePosDlg->activateWindow();
+}
+
+void TForm1::Settings1Click() {
+    SettingsDlg->Execute();
+}
+
+void TForm1::SaveUserDefaults1Click() {
+    SaveUserDefaults(this, *SpeedButtons);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormActivate();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm1::FormActivate() {
+    if (m_activated) return;
+    m_activated = true;
+    LoadUserDefaults(*SpeedButtons, *m_navigator);
+    try {
+        LoadPositionList();
+    } catch (const std::exception& e) {
+        // Told once the window is up, not in the middle of showing it.
+        const QString message = QString::fromUtf8(e.what());
+        QTimer::singleShot(0, this,
+                           [this, message] { QMessageBox::warning(this, windowTitle(), message); });
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (m_activated) {
+        StorePositionList(true);
+        m_positionsStored = true;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::StorePositionList(bool showErrors) {
+    try {
+        SavePositionList();
+    } catch (const std::exception& e) {
+        if (showErrors)
+            QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+        else
+            qWarning("%s", e.what());
+    }
 }
 
 void TForm1::Contents1Click() {

@@ -28,9 +28,13 @@ namespace varrow {
 
 class TElapsedTimeDisplay;
 class TFloatSpinEdit;
+class TGridControl;
 class THelpWindow;
 class TImageEx;
+class TIndexPage;
 class TPageControl;
+class TSettingsDlg;
+class TTilePosDlg;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -83,11 +87,21 @@ public:
     void PageControl2Change(int page);
     void SaveBitmap1Click();
     void Copy1Click();
+    void SaveLocations1Click();
+    void Settings1Click();
+    void SaveUserDefaults1Click();
     void Contents1Click();
     void About1Click();
+    // The first activation reads the user defaults, then the saved positions.
+    void FormActivate();
     void LoadProgress(int percent);
     void LoadCompleted(double seconds);
     void UpdateSizeReadouts();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildMenus();
@@ -108,10 +122,19 @@ private:
     // Runs an action; an error it raises is shown, and the program carries on.
     void Run(const std::function<void()>& action);
     void ShowError(const QString& message);
+    // Writes the saved positions back; a failure is shown or, when the window
+    // is going away, reported on the console.
+    void StorePositionList(bool showErrors);
 
     std::unique_ptr<TMapSession> m_session;
     std::unique_ptr<TNavigator> m_navigator;
     THelpWindow* m_help = nullptr;
+    TIndexPage* m_indexPage = nullptr;
+    TTilePosDlg* TilePosDlg = nullptr;
+    TSettingsDlg* SettingsDlg = nullptr;
+    TGridControl* m_grid = nullptr;
+    bool m_activated = false;       // the defaults and positions have been read
+    bool m_positionsStored = false; // and written back at the close
 
     // Image Loader page.
     TPageControl* PageControl1 = nullptr;

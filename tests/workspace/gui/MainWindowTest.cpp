@@ -7,15 +7,23 @@
 #include "controls/gui/PageControl.h"
 #include "geo/Georef.h"
 #include "measure/gui/ImageEx.h"
+#include "positions/PositionList.h"
 #include "support/TileServerProcess.h"
 #include "tiles/NetLib.h"
 #include "tiles/TileLoader.h"
+#include "workspace/GridOverlay.h"
+#include "workspace/IndexMaps.h"
 #include "workspace/Readouts.h"
+#include "workspace/UserDefaults.h"
 #include "workspace/gui/HelpWindow.h"
+#include "workspace/gui/IndexPage.h"
+#include "workspace/gui/SettingsDlg.h"
+#include "workspace/gui/TilePosDlg.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -24,6 +32,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -39,7 +48,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace varrow {
 namespace {
@@ -65,12 +76,22 @@ protected:
         Open(server->baseUrl());
     }
 
+    // Opens a window; it starts on the "Index" page, and most tests go on
+    // on the "Image Loader" page, where the map is.
     void Open(const QString& service) {
         form.reset();
         qputenv("VARROW_TILE_SERVICE", service.toUtf8());
         form = std::make_unique<TForm1>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        startPage = Find<TPageControl>("PageControl1")->currentIndex();
+        ShowPage(TForm1::ImageLoaderPage);
+    }
+    void ShowPage(int page) {
+        auto* pages = Find<TPageControl>("PageControl1");
+        QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
+                          pages->tabBar()->tabRect(page).center());
+        ASSERT_EQ(pages->currentIndex(), page);
     }
 
     template <class T> T* Find(const char* name) {
@@ -99,15 +120,47 @@ protected:
         Click("LoadBtn");
         ASSERT_TRUE(WaitLoaded());
     }
+    // Where the grid's colours are, as offsets into the picture.
+    static std::vector<int> GridMask(const QImage& image) {
+        std::vector<int> at;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb c = image.pixel(x, y);
+                if (c == GridColourA.rgb() || c == GridColourB.rgb())
+                    at.push_back(y * image.width() + x);
+            }
+        return at;
+    }
+    static int GridPixels(const QImage& image) { return static_cast<int>(GridMask(image).size()); }
+    // Runs action, which opens a modal window; finish is done to that window
+    // once it shows. Returns the window.
+    static QWidget* WhileModal(const std::function<void()>& action,
+                               const std::function<void(QWidget*)>& finish) {
+        QWidget* shown = nullptr;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (shown == nullptr && QApplication::activeModalWidget() != nullptr) {
+                shown = QApplication::activeModalWidget();
+                finish(shown);
+            }
+        });
+        poll.start(10);
+        action();
+        poll.stop();
+        return shown;
+    }
 
     static inline std::unique_ptr<QTemporaryDir> home;
     static inline std::unique_ptr<test::TileServerProcess> server;
     static inline bool serverStarted = false;
     std::unique_ptr<TForm1> form;
+    int startPage = -1;
 };
 
 TEST_F(MainWindowTest, StartsAtTheDesignDefaults) {
     EXPECT_EQ(form->windowTitle(), "Varrow");
+    EXPECT_EQ(startPage, TForm1::IndexPage);
+    EXPECT_TRUE(Find<TPageControl>("PageControl1")->isTabEnabled(TForm1::IndexPage));
     const TTileLocation here = form->Session().CaptureView();
     EXPECT_EQ(here.Name, "Location-3-35");
     EXPECT_EQ(here.Tile, (TPoint{3, 35}));
@@ -131,9 +184,12 @@ TEST_F(MainWindowTest, StartsAtTheDesignDefaults) {
     EXPECT_FALSE(Find<QToolButton>("ZoomOutBtn")->isChecked());
     EXPECT_EQ(Find<QToolButton>("LoadBtn")->toolTip(), "Load Image");
     // Commands whose parts of the program do not exist yet are unavailable, not pretend.
-    for (const char* name : {"PrintMapImage1", "ExportKMLKMZfile1", "SavePositions1",
-                             "SaveLocations1", "Settings1", "SaveUserDefaults1"})
+    for (const char* name : {"PrintMapImage1", "ExportKMLKMZfile1", "SavePositions1"})
         EXPECT_FALSE(Find<QAction>(name)->isEnabled()) << name;
+    for (const char* name : {"SaveLocations1", "Settings1", "SaveUserDefaults1"})
+        EXPECT_TRUE(Find<QAction>(name)->isEnabled()) << name;
+    EXPECT_TRUE(Find<QCheckBox>("GridChk")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("GridChk")->isChecked());
     EXPECT_FALSE(form->Session().IsBusy()) << "nothing loads at start";
 }
 
@@ -441,6 +497,172 @@ TEST_F(MainWindowTest, HelpShowsTheUserGuideAndExitCloses) {
 
     Find<QAction>("Exit1")->trigger();
     EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindowTest, AnIndexMapPressCentresTheNextMapAndADoubleClickLoadsIt) {
+    ClickRadio("ScaleRadio", 3); // 64 m per pixel
+    ASSERT_TRUE(WaitLoaded());
+    ShowPage(TForm1::IndexPage);
+    TIndexMapImage* us = Find<TIndexPage>("IndexPage")->MapImage(TIndexMap::UnitedStates);
+    QSignalSpy loads(&form->Session(), &TMapSession::loadStarting);
+    const QPoint p(200, 120);
+    QTest::mousePress(us, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(us, Qt::LeftButton, {}, p);
+    EXPECT_TRUE(Find<QRadioButton>("ScaleRadioItem0")->isChecked());
+    EXPECT_EQ(form->Session().View().Scale, 512.0);
+    EXPECT_EQ(loads.count(), 1) << "the scale change loads, the press itself does not";
+    const TGeoPosition g = IndexPixelToGeographic(TIndexMap::UnitedStates, p.x(), p.y());
+    const TUtmPosition u = GeographicToUtm(NorthAmerican1983, g.Latitude, g.Longitude);
+    EXPECT_EQ(Zone(), u.Zone);
+    EXPECT_NEAR(East(), u.Easting - 300 * 512.0, 0.5);
+    EXPECT_NEAR(North(), u.Northing - 300 * 512.0, 0.5);
+
+    QTest::mouseDClick(us, Qt::LeftButton, {}, p);
+    EXPECT_EQ(Find<TPageControl>("PageControl1")->currentIndex(), TForm1::ImageLoaderPage);
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_EQ(loads.count(), 2);
+    EXPECT_EQ(form->Session().Mosaic().size(), QSize(600, 600));
+    const TGeoPosition centre = form->Session().View().MosaicCentre();
+    EXPECT_NEAR(centre.Longitude, g.Longitude, 1e-6);
+    EXPECT_NEAR(centre.Latitude, g.Latitude, 1e-6);
+    EXPECT_TRUE(us->Marker().Shown());
+    EXPECT_LE((us->Marker().Point() - p).manhattanLength(), 2) << "the loaded map's centre";
+}
+
+TEST_F(MainWindowTest, TheGridIsDrawnIntoTheFinishedMapAndStaysInItsBackground) {
+    Find<QRadioButton>("GridRadioItem3")->setChecked(true); // "1 Degree"
+    Click("GridChk");
+    ASSERT_TRUE(WaitLoaded());
+    const QImage& mosaic = form->Session().Mosaic();
+    // About three degrees each way at 512 m per pixel: a few one-pixel lines.
+    const int drawn = GridPixels(mosaic);
+    EXPECT_GT(drawn, 3 * 600);
+    EXPECT_LT(drawn, 12 * 600);
+    EXPECT_EQ(GridPixels(Image()->grab().toImage().convertToFormat(QImage::Format_RGB32)), drawn)
+        << "the control shows the grid";
+    // Overlays are wiped back to the background copy; the grid is not an overlay.
+    Image()->RestoreBackground();
+    EXPECT_EQ(GridPixels(mosaic), drawn);
+    QTemporaryDir dir;
+    ASSERT_TRUE(form->SaveMapImage(dir.filePath("grid.png")));
+    EXPECT_EQ(GridPixels(QImage(dir.filePath("grid.png")).convertToFormat(QImage::Format_RGB32)),
+              drawn);
+
+    // "Tiles" frames the tiles in black and draws no lines.
+    auto blackOnTileEdge = [&] {
+        int n = 0;
+        for (int k = 0; k < 600; ++k)
+            n += (mosaic.pixel(200, k) == 0xff000000) + (mosaic.pixel(k, 400) == 0xff000000);
+        return n;
+    };
+    Find<QRadioButton>("GridRadioItem4")->setChecked(true);
+    LoadAndWait();
+    EXPECT_EQ(GridPixels(mosaic), 0);
+    EXPECT_EQ(blackOnTileEdge(), 1200);
+    Click("GridChk");
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_LT(blackOnTileEdge(), 600);
+
+    // A press on an index map at another scale loads the old place at 512 m
+    // per pixel, then moves the view on without loading; the grid must be
+    // the one of the map that was loaded.
+    Find<QRadioButton>("GridRadioItem3")->setChecked(true);
+    Click("GridChk");
+    ClickRadio("ScaleRadio", 1);
+    ASSERT_TRUE(WaitLoaded());
+    TMapViewState loaded;
+    const auto keep = QObject::connect(&form->Session(), &TMapSession::loadStarting, form.get(),
+                                       [&] { loaded = form->Session().View(); });
+    form->Session().Loader().Cache().Clear(); // so that the load takes a while
+    ShowPage(TForm1::IndexPage);
+    TIndexMapImage* us = Find<TIndexPage>("IndexPage")->MapImage(TIndexMap::UnitedStates);
+    QTest::mouseClick(us, Qt::LeftButton, {}, QPoint(200, 120));
+    QObject::disconnect(keep);
+    ASSERT_TRUE(form->Session().IsBusy());
+    ASSERT_TRUE(WaitLoaded());
+    ASSERT_EQ(loaded.Scale, 512.0);
+    ASSERT_NE(form->Session().View().Easting, loaded.Easting);
+    QImage expected(600, 600, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    DrawLatLongGrid(expected, loaded, 1.0, 1);
+    EXPECT_EQ(GridMask(mosaic), GridMask(expected));
+}
+
+TEST_F(MainWindowTest, TileInfoAndSettingsOpenTheirDialogs) {
+    auto* tilePos = Find<TTilePosDlg>("TilePosDlg");
+    ASSERT_FALSE(tilePos->isVisible());
+    Find<QAction>("SaveLocations1")->trigger();
+    EXPECT_TRUE(tilePos->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the window stays usable";
+    auto* tileX = tilePos->findChild<QSpinBox*>(QStringLiteral("TileXSpin"));
+    EXPECT_EQ(tileX->value(), 3);
+    Click("PanRightBtn");
+    EXPECT_EQ(tileX->value(), 4) << "it follows the view";
+    QTest::mouseClick(tilePos->findChild<QPushButton*>(QStringLiteral("HelpBtn")), Qt::LeftButton);
+    EXPECT_TRUE(form->HelpWindow()->isVisible());
+    EXPECT_EQ(form->HelpWindow()->Browser()->source().fileName(), "topic3.html");
+    QTest::mouseClick(tilePos->findChild<QPushButton*>(QStringLiteral("CloseBtn")), Qt::LeftButton);
+    EXPECT_FALSE(tilePos->isVisible());
+
+    ASSERT_TRUE(WaitLoaded());
+    QSignalSpy loads(&form->Session(), &TMapSession::loadStarting);
+    auto* settings = Find<TSettingsDlg>("SettingsDlg");
+    QWidget* shown =
+        WhileModal([&] { Find<QAction>("Settings1")->trigger(); },
+                   [](QWidget* w) {
+                       QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CloseBtn")),
+                                         Qt::LeftButton);
+                   });
+    EXPECT_EQ(shown, settings);
+    EXPECT_FALSE(settings->isVisible());
+    EXPECT_EQ(loads.count(), 1) << "closing the settings reloads the map";
+}
+
+TEST_F(MainWindowTest, TheFirstShowReadsDefaultsAndPositionsAndTheyAreWrittenBack) {
+    QTemporaryDir own;
+    struct Restore {
+        std::unique_ptr<TForm1>& form;
+        ~Restore() {
+            form.reset(); // writes the positions while VARROW_HOME is still ours
+            PosList().clear();
+            qputenv("VARROW_HOME", home->path().toUtf8());
+        }
+    } restore{form};
+    const TTileLocation stored = form->Session().CaptureView();
+    form.reset();
+    qputenv("VARROW_HOME", own.path().toUtf8());
+    ASSERT_TRUE(WritePositionFile({stored}, PosListPath()));
+
+    Open(server->baseUrl());
+    EXPECT_EQ(PosList().size(), 1u);
+    EXPECT_TRUE(Find<QRadioButton>("SpeedRadioItem0")->isChecked()) << "no defaults file";
+    ClickRadio("SpeedRadio", 1);
+    Find<QAction>("SaveUserDefaults1")->trigger();
+    EXPECT_EQ(ReadIniInteger(UserDefaultsPath(), "Settings", "ConnectionSpeed", 0), 1);
+    AppendPosition(PosList(), stored);
+    form->close();
+    TPosList reread;
+    ReadPositionFile(reread, PosListPath());
+    EXPECT_EQ(reread.size(), 2u);
+
+    Open(server->baseUrl());
+    EXPECT_TRUE(Find<QRadioButton>("SpeedRadioItem1")->isChecked());
+    EXPECT_EQ(form->Session().View().MaxWorkers(), 1);
+
+    // Below -1 nothing is selected and the map loads one tile at a time;
+    // that stays so when the view changes, and is stored as it is.
+    WriteIniInteger(UserDefaultsPath(), "Settings", "ConnectionSpeed", -5);
+    Open(server->baseUrl());
+    auto noneSelected = [this] {
+        return !Find<QRadioButton>("SpeedRadioItem0")->isChecked() &&
+               !Find<QRadioButton>("SpeedRadioItem1")->isChecked();
+    };
+    EXPECT_TRUE(noneSelected());
+    Click("PanUpBtn");
+    EXPECT_TRUE(noneSelected());
+    EXPECT_EQ(form->Session().View().MaxWorkers(), 1);
+    Find<QAction>("SaveUserDefaults1")->trigger();
+    EXPECT_EQ(ReadIniInteger(UserDefaultsPath(), "Settings", "ConnectionSpeed", 0), -1);
 }
 
 } // namespace
