@@ -11,13 +11,12 @@ port="${VARROW_TILES_PORT:-8600}"
 tiles="$VARROW_BUILD/tools/tileserver/varrow-tiles"
 app="$VARROW_BUILD/src/app/varrow"
 
-if [ ! -x "$app" ]; then
-  echo "The Varrow window is not built yet; starting the tile service only (Ctrl+C stops it)."
-  exec "$tiles" --port "$port"
-fi
-
 "$tiles" --port "$port" &
 tiles_pid=$!
 trap 'kill "$tiles_pid" 2>/dev/null || true' EXIT
-export VARROW_TILE_SERVICE="${VARROW_TILE_SERVICE:-http://127.0.0.1:$port}"
+# 8600 is the program's built-in address; only another port needs saying, so
+# that a service chosen in the settings dialog keeps working otherwise.
+if [ "$port" != 8600 ]; then
+  export VARROW_TILE_SERVICE="${VARROW_TILE_SERVICE:-http://127.0.0.1:$port}"
+fi
 "$app"
