@@ -116,17 +116,35 @@ void DosDateTime(const QDateTime& when, std::uint16_t& time, std::uint16_t& date
     time = U16(static_cast<std::uint32_t>((t.hour() << 11) | (t.minute() << 5) | (t.second() / 2)));
 }
 
+// The fields both headers carry, in the order both store them.
+void WriteHeaderFields(TWriter& w, const TZipHeaderFields& f) {
+    w.U16(f.VersionNeeded);
+    w.U16(f.Flags);
+    w.U16(f.Method);
+    w.U16(f.Time);
+    w.U16(f.Date);
+    w.U32(f.Crc32);
+    w.U32(f.CompressedSize);
+    w.U32(f.UncompressedSize);
+}
+
+void ReadHeaderFields(TReader& r, TZipHeaderFields& f) {
+    f.VersionNeeded = U16(r.U16());
+    f.Flags = U16(r.U16());
+    f.Method = U16(r.U16());
+    f.Time = U16(r.U16());
+    f.Date = U16(r.U16());
+    f.Crc32 = r.U32();
+    f.CompressedSize = r.U32();
+    f.UncompressedSize = r.U32();
+}
+
 QByteArray LocalHeaderBytes(const TCentralDirectoryFile& c, const QByteArray& extra) {
     TWriter w;
     w.U32(LocalSignature);
-    w.U16(c.VersionNeeded);
-    w.U16(c.Flags & ~DataDescriptorFlag); // sizes and CRC are in the header itself
-    w.U16(c.Method);
-    w.U16(c.Time);
-    w.U16(c.Date);
-    w.U32(c.Crc32);
-    w.U32(c.CompressedSize);
-    w.U32(c.UncompressedSize);
+    TZipHeaderFields fields = c;
+    fields.Flags &= ~DataDescriptorFlag; // sizes and CRC are in the header itself
+    WriteHeaderFields(w, fields);
     w.U16(static_cast<std::uint32_t>(c.FileName.size()));
     w.U16(static_cast<std::uint32_t>(extra.size()));
     w.Bytes(c.FileName);
@@ -138,14 +156,7 @@ QByteArray CentralHeaderBytes(const TCentralDirectoryFile& c) {
     TWriter w;
     w.U32(CentralSignature);
     w.U16(c.VersionMadeBy);
-    w.U16(c.VersionNeeded);
-    w.U16(c.Flags);
-    w.U16(c.Method);
-    w.U16(c.Time);
-    w.U16(c.Date);
-    w.U32(c.Crc32);
-    w.U32(c.CompressedSize);
-    w.U32(c.UncompressedSize);
+    WriteHeaderFields(w, c);
     w.U16(static_cast<std::uint32_t>(c.FileName.size()));
     w.U16(static_cast<std::uint32_t>(c.ExtraField.size()));
     w.U16(static_cast<std::uint32_t>(c.FileComment.size()));
@@ -162,14 +173,7 @@ QByteArray CentralHeaderBytes(const TCentralDirectoryFile& c) {
 // Header fields of a local file header at reader's position; false when there is none.
 bool ParseLocalHeader(TReader& r, TLocalFile& local, int& nameLength, int& extraLength) {
     if (!r.Has(LocalHeaderSize) || r.U32() != LocalSignature) return false;
-    local.VersionNeeded = U16(r.U16());
-    local.Flags = U16(r.U16());
-    local.Method = U16(r.U16());
-    local.Time = U16(r.U16());
-    local.Date = U16(r.U16());
-    local.Crc32 = r.U32();
-    local.CompressedSize = r.U32();
-    local.UncompressedSize = r.U32();
+    ReadHeaderFields(r, local);
     nameLength = static_cast<int>(r.U16());
     extraLength = static_cast<int>(r.U16());
     return true;
@@ -370,14 +374,7 @@ bool TZipper::ReadCentralDirectory(qint64 endPosition) {
         TZipperEntriesEntry entry;
         TCentralDirectoryFile& c = entry.Central;
         c.VersionMadeBy = U16(r.U16());
-        c.VersionNeeded = U16(r.U16());
-        c.Flags = U16(r.U16());
-        c.Method = U16(r.U16());
-        c.Time = U16(r.U16());
-        c.Date = U16(r.U16());
-        c.Crc32 = r.U32();
-        c.CompressedSize = r.U32();
-        c.UncompressedSize = r.U32();
+        ReadHeaderFields(r, c);
         const qint64 nameLength = r.U16();
         const qint64 extraLength = r.U16();
         const qint64 commentLen = r.U16();
@@ -434,15 +431,8 @@ bool TZipper::ScanLocalHeaders() {
         entry.Local.FileName = rest.left(nameLength);
         entry.Local.ExtraField = rest.mid(nameLength);
         TCentralDirectoryFile& c = entry.Central;
+        static_cast<TZipHeaderFields&>(c) = entry.Local;
         c.VersionMadeBy = (entry.Local.Flags & Utf8NameFlag) ? Utf8ZipVersion : ZipVersion;
-        c.VersionNeeded = entry.Local.VersionNeeded;
-        c.Flags = entry.Local.Flags;
-        c.Method = entry.Local.Method;
-        c.Time = entry.Local.Time;
-        c.Date = entry.Local.Date;
-        c.Crc32 = entry.Local.Crc32;
-        c.CompressedSize = entry.Local.CompressedSize;
-        c.UncompressedSize = entry.Local.UncompressedSize;
         c.FileName = entry.Local.FileName;
         c.ExternalAttributes = c.FileName.endsWith('/') ? ZipFolderAttribute : ZipFileAttribute;
         c.LocalHeaderOffset = static_cast<std::uint32_t>(position);
@@ -548,14 +538,7 @@ void TZipper::AddOne(const QString& name, std::uint32_t attributes, const QByteA
     c.CompressedSize = static_cast<std::uint32_t>(compressed.size());
     c.UncompressedSize = static_cast<std::uint32_t>(data.size());
     c.ExternalAttributes = attributes;
-    entry.Local.VersionNeeded = c.VersionNeeded;
-    entry.Local.Flags = c.Flags;
-    entry.Local.Method = c.Method;
-    entry.Local.Time = c.Time;
-    entry.Local.Date = c.Date;
-    entry.Local.Crc32 = c.Crc32;
-    entry.Local.CompressedSize = c.CompressedSize;
-    entry.Local.UncompressedSize = c.UncompressedSize;
+    static_cast<TZipHeaderFields&>(entry.Local) = c;
     entry.Local.FileName = c.FileName;
 
     if (Method == TZipSaveMethod::RebuildAll || Rebuild)

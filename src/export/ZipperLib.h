@@ -46,9 +46,9 @@ enum class TZipChangeType { Closed = 0, Opened = 1, EntryAdded = 2, EntryRemoved
 constexpr std::uint32_t ZipFolderAttribute = 16;
 constexpr std::uint32_t ZipFileAttribute = 32;
 
-// Local file header: the fixed 30 bytes (signature and name/extra lengths implied), then
-// name and extra field.
-struct TLocalFile {
+// The fixed fields that the local file header and the central directory header both carry,
+// one after the other in this order.
+struct TZipHeaderFields {
     std::uint16_t VersionNeeded = 0;
     std::uint16_t Flags = 0;
     std::uint16_t Method = 0;
@@ -57,21 +57,19 @@ struct TLocalFile {
     std::uint32_t Crc32 = 0;
     std::uint32_t CompressedSize = 0;
     std::uint32_t UncompressedSize = 0;
+};
+
+// Local file header: the fixed 30 bytes (signature and name/extra lengths implied), then
+// name and extra field.
+struct TLocalFile : TZipHeaderFields {
     QByteArray FileName;
     QByteArray ExtraField;
 };
 
-// Central directory header: the fixed 46 bytes, then name, extra field and comment.
-struct TCentralDirectoryFile {
+// Central directory header: the fixed 46 bytes (VersionMadeBy stored first), then name,
+// extra field and comment.
+struct TCentralDirectoryFile : TZipHeaderFields {
     std::uint16_t VersionMadeBy = 0;
-    std::uint16_t VersionNeeded = 0;
-    std::uint16_t Flags = 0;
-    std::uint16_t Method = 0;
-    std::uint16_t Time = 0;
-    std::uint16_t Date = 0;
-    std::uint32_t Crc32 = 0;
-    std::uint32_t CompressedSize = 0;
-    std::uint32_t UncompressedSize = 0;
     std::uint16_t DiskNumberStart = 0;
     std::uint16_t InternalAttributes = 0;
     std::uint32_t ExternalAttributes = 0;

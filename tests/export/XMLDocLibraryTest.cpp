@@ -1,15 +1,16 @@
 #include "export/XMLDocLibrary.h"
 
+#include "support/ErrorOf.h"
+
 #include <QLocale>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <sstream>
-#include <stdexcept>
 
 using namespace varrow;
+using varrow::test::ErrorOf;
 
 namespace {
 
@@ -24,15 +25,6 @@ protected:
     pugi::xml_node Field(const char* xml) {
         EXPECT_TRUE(doc.load_string(xml)) << xml;
         return doc.document_element();
-    }
-
-    static std::string ErrorOf(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const std::runtime_error& e) {
-            return e.what();
-        }
-        return "no error";
     }
 
     pugi::xml_document doc;

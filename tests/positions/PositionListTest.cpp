@@ -1,5 +1,8 @@
 #include "positions/PositionList.h"
 
+#include "support/ErrorOf.h"
+#include "support/WriteFailures.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -7,13 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <functional>
-#include <stdexcept>
-#include <sys/resource.h>
 #include <tuple>
 
 using namespace varrow;
+using varrow::test::ErrorOf;
 
 namespace {
 
@@ -34,14 +34,6 @@ QByteArray File(const QByteArray& count, const QByteArray& children) {
 QByteArray Pos(const QByteArray& name, const QByteArray& zone) {
     return "<Position><Name><String>" + name + "</String></Name><Zone><Integer>" + zone +
            "</Integer></Zone></Position>";
-}
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no error";
 }
 TTileLocation Named(const char* name) {
     TTileLocation r;
@@ -264,15 +256,11 @@ TEST_F(PositionList, FailedWritesLoseNothing) {
     const QByteArray before = Get(PosListPath());
     for (int i = 0; i < 15; ++i) // more than the limit, less than one write buffer
         AppendPosition(PosList(), Named("a rather long name"));
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const std::string error = ErrorOf([] { SavePositionList(); });
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    std::string error;
+    {
+        const test::FileSizeLimit limit(4096);
+        error = ErrorOf([] { SavePositionList(); });
+    }
     EXPECT_EQ(error.rfind("Unable to write to", 0), 0u) << error;
     EXPECT_EQ(Get(PosListPath()), before);
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files).size(), 1);

@@ -1,7 +1,7 @@
 // The HTTP client and the image decoder against the real tile service.
 
 #include "tiles/NetLib.h"
-#include "TileServiceThread.h"
+#include "support/TileServerSuite.h"
 #include "tiles/TileWorkerThread.h"
 #include "tiles/WebImageLoader.h"
 
@@ -21,16 +21,8 @@ using namespace varrow;
 
 namespace {
 
-class NetLib : public ::testing::Test {
+class NetLib : public test::TileServiceThreadSuite {
 protected:
-    static void SetUpTestSuite() {
-        Server = new test::TileServiceThread();
-        if (!Server->started()) FAIL() << Server->error().toStdString();
-    }
-    static void TearDownTestSuite() {
-        delete Server;
-        Server = nullptr;
-    }
     // URL of a tile, with faults or options given as path segments ("fault=html").
     static QString Url(const QString& options = QString(), int x = 384, int y = 4480) {
         TTileLocation location;
@@ -41,9 +33,7 @@ protected:
         if (!options.isEmpty()) base += QLatin1Char('/') + options;
         return BuildTileUrl(location, base);
     }
-    static test::TileServiceThread* Server;
 };
-test::TileServiceThread* NetLib::Server = nullptr;
 
 std::string ErrorOf(TIdHTTPEx& client, const QString& url) {
     QImage bitmap;

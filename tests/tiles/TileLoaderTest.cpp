@@ -1,7 +1,7 @@
 // The loader, its workers and the cache together, against the real tile service.
 
 #include "tiles/TileLoader.h"
-#include "TileServiceThread.h"
+#include "support/TileServerSuite.h"
 #include "tiles/NetLib.h"
 
 #include <QCoreApplication>
@@ -98,16 +98,8 @@ bool AllWhite(const QImage& mosaic, const QRect& area) {
     return true;
 }
 
-class TileLoaderTest : public ::testing::Test {
+class TileLoaderTest : public test::TileServiceThreadSuite {
 protected:
-    static void SetUpTestSuite() {
-        Server = new test::TileServiceThread();
-        if (!Server->started()) FAIL() << Server->error().toStdString();
-    }
-    static void TearDownTestSuite() {
-        delete Server;
-        Server = nullptr;
-    }
     // The service, with per-request faults as path segments ("failfirst=2/fault=500").
     static QString Base(const QString& options = QString()) {
         return options.isEmpty() ? Server->baseUrl() : Server->baseUrl() + "/" + options;
@@ -119,9 +111,7 @@ protected:
         client.GetBitmap(BuildTileUrl(location, Base()), tile);
         return tile;
     }
-    static test::TileServiceThread* Server;
 };
-test::TileServiceThread* TileLoaderTest::Server = nullptr;
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // GIF files read back by ImageMagick and compared with the picture that was encoded.
 
 #include "workspace/GifWriter.h"
+#include "support/ImageCompare.h"
 #include "workspace/ImageFileOutput.h"
 
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <vector>
 
 using namespace varrow;
+using varrow::test::MeanError;
 
 namespace {
 
@@ -53,18 +55,6 @@ QImage Terrain(int width, int height, int seed) {
     painter.drawLine(0, 0, width, height);
     painter.drawText(20, 40, "Dallas 1234");
     return image;
-}
-
-double MeanError(const QImage& a, const QImage& b) {
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
 }
 
 TEST(GifWriter, PicturesOfFewColoursComeBackExactly) {

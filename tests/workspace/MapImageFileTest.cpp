@@ -2,6 +2,7 @@
 // netpbm's pcxtoppm and ilbmtoppm. Pixels are compared with the mosaic that was written.
 
 #include "workspace/MapImageFile.h"
+#include "support/ImageCompare.h"
 #include "workspace/ImageFileOutput.h"
 
 #include <QDir>
@@ -13,11 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <sys/resource.h>
 #include <unistd.h>
 
 using namespace varrow;
+using varrow::test::MeanError;
 
 namespace {
 
@@ -77,18 +78,6 @@ int Differences(const QImage& a, const QImage& b) {
         for (int x = 0; x < a.width(); ++x)
             count += (a.pixel(x, y) & 0xffffffu) != (b.pixel(x, y) & 0xffffffu);
     return count;
-}
-
-double MeanError(const QImage& a, const QImage& b) {
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
 }
 
 quint32 Le32(const QByteArray& b, qsizetype at) {

@@ -1,5 +1,7 @@
 #include "workspace/UserDefaults.h"
 
+#include "support/ErrorOf.h"
+#include "support/WriteFailures.h"
 #include "tiles/TileLibrary.h"
 
 #include <QDir>
@@ -8,12 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <functional>
-#include <stdexcept>
-#include <sys/resource.h>
-
 using namespace varrow;
+using varrow::test::ErrorOf;
 
 namespace {
 
@@ -38,14 +36,6 @@ protected:
     static QByteArray GetIni() {
         QFile f(UserDefaultsPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static std::string ErrorOf(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const std::runtime_error& e) {
-            return e.what();
-        }
-        return "no error";
     }
 
     QTemporaryDir home;
@@ -132,11 +122,8 @@ TEST_F(UserDefaults, TileServiceEnvironmentFirstThenFileThenDefault) {
 }
 
 TEST_F(UserDefaults, FailedWriteReportsTheFileAndLosesNothing) {
-    // A folder below a plain file cannot be created, not even by root.
-    QFile plain(home.filePath(QStringLiteral("plain")));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    const QString folder = home.filePath(QStringLiteral("plain/sub"));
+    const QString folder = test::UncreatableFolder(home.path());
+    ASSERT_FALSE(folder.isEmpty());
     qputenv("VARROW_HOME", folder.toUtf8());
     EXPECT_EQ(ErrorOf([] { WriteConnectionSpeed(1); }),
               "Unable to write to " + folder.toStdString() + "/Varrow.ini");
@@ -145,16 +132,11 @@ TEST_F(UserDefaults, FailedWriteReportsTheFileAndLosesNothing) {
     qputenv("VARROW_HOME", home.path().toUtf8());
     const QByteArray before = "[Settings]\nConnectionSpeed=1\n[Other]\nKey=value\n";
     PutIni(before);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const std::string error =
-        ErrorOf([] { WriteTileServiceSetting(QString(8000, QLatin1Char('x'))); });
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    std::string error;
+    {
+        const test::FileSizeLimit limit(4096);
+        error = ErrorOf([] { WriteTileServiceSetting(QString(8000, QLatin1Char('x'))); });
+    }
     EXPECT_EQ(error, "Unable to write to " + UserDefaultsPath().toStdString());
     EXPECT_EQ(GetIni(), before);
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files).size(), 2); // plain, Varrow.ini

@@ -267,20 +267,25 @@ float FineRelief(const ScalePlan& plan, const float* octaves, float mountains, f
     return static_cast<float>(land * relief);
 }
 
-float FineWoods(const ScalePlan& plan, const float* octaves) {
-    const World& w = TheWorld();
+namespace {
+
+// The fine octaves that the plan computes, each with its weight from weights.
+float FineWeighted(const ScalePlan& plan, const float* octaves,
+                   const std::array<double, ReliefOctaves>& weights) {
     double v = 0;
     for (int i = 0; i < FineOctaveCount && plan.FirstFine + i < plan.FirstCoarse; ++i)
-        v += w.WoodsWeight[plan.FirstFine + i] * octaves[i];
+        v += weights[plan.FirstFine + i] * octaves[i];
     return static_cast<float>(v);
 }
 
+} // namespace
+
+float FineWoods(const ScalePlan& plan, const float* octaves) {
+    return FineWeighted(plan, octaves, TheWorld().WoodsWeight);
+}
+
 float FineLakes(const ScalePlan& plan, const float* octaves) {
-    const World& w = TheWorld();
-    double v = 0;
-    for (int i = 0; i < FineOctaveCount && plan.FirstFine + i < plan.FirstCoarse; ++i)
-        v += w.LakeWeight[plan.FirstFine + i] * octaves[i];
-    return static_cast<float>(v);
+    return FineWeighted(plan, octaves, TheWorld().LakeWeight);
 }
 
 float SnowLine(double latitudeDeg) {

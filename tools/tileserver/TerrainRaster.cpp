@@ -256,6 +256,14 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
         return fields[(static_cast<std::size_t>(f) * Grid + (r + GridBorder)) * Grid +
                       (c + GridBorder)];
     };
+    // Distance in pixels from (c, r) to the zero line of field f: the value over the slope,
+    // the slope held to at least minGrad so that flat stretches do not come out near.
+    const auto pixelsToZeroLine = [&](int f, int c, int r, float minGrad) {
+        const float n = field(f, c, r);
+        const float gx = 0.5f * (field(f, c + 1, r) - field(f, c - 1, r));
+        const float gy = 0.5f * (field(f, c, r + 1) - field(f, c, r - 1));
+        return std::fabs(n) / std::max(std::sqrt(gx * gx + gy * gy), minGrad);
+    };
 
     // Surface points, linear between nodes: the projection is smooth enough
     // that this is exact to a small fraction of a pixel.
@@ -352,12 +360,7 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
             for (int c = -1; c <= Size; ++c) {
                 const float wf = Smoothstep(-0.2f, 0.25f, field(CoarseRiverMask0 + level, c, r));
                 if (wf <= 0) continue;
-                const float n = field(CoarseRiver0 + level, c, r);
-                const float gx = 0.5f * (field(CoarseRiver0 + level, c + 1, r) -
-                                         field(CoarseRiver0 + level, c - 1, r));
-                const float gy = 0.5f * (field(CoarseRiver0 + level, c, r + 1) -
-                                         field(CoarseRiver0 + level, c, r - 1));
-                const float dpx = std::fabs(n) / std::max(std::sqrt(gx * gx + gy * gy), minGrad);
+                const float dpx = pixelsToZeroLine(CoarseRiver0 + level, c, r, minGrad);
                 const float dm = dpx * static_cast<float>(s);
                 const float q = dm / static_cast<float>(rl.ValleyWidth);
                 const int i = Index(c, r);
@@ -490,12 +493,7 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
         const float alpha = half >= RoadMinHalf[level] ? 1.0f : RoadMinAlpha[level];
         for (int r = 0; r < Size; ++r) {
             for (int c = 0; c < Size; ++c) {
-                const float n = field(CoarseRoad0 + level, c, r);
-                const float gx = 0.5f * (field(CoarseRoad0 + level, c + 1, r) -
-                                         field(CoarseRoad0 + level, c - 1, r));
-                const float gy = 0.5f * (field(CoarseRoad0 + level, c, r + 1) -
-                                         field(CoarseRoad0 + level, c, r - 1));
-                const float dpx = std::fabs(n) / std::max(std::sqrt(gx * gx + gy * gy), minGrad);
+                const float dpx = pixelsToZeroLine(CoarseRoad0 + level, c, r, minGrad);
                 if (dpx >= drawn + 0.5f) continue;
                 const int o = Inner(c, r);
                 const float steep = Smoothstep(0.2f, 0.4f,

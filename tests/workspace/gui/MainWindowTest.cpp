@@ -8,7 +8,7 @@
 #include "geo/Georef.h"
 #include "measure/gui/ImageEx.h"
 #include "positions/PositionList.h"
-#include "support/TileServerProcess.h"
+#include "support/TileServerSuite.h"
 #include "tiles/NetLib.h"
 #include "tiles/TileLoader.h"
 #include "workspace/GridOverlay.h"
@@ -57,20 +57,8 @@ namespace {
 
 constexpr int LoadDeadlineMs = 60000; // a deadline for a broken load, not a timing check
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::TileServerHomeSuite {
 protected:
-    static void SetUpTestSuite() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("VARROW_HOME", home->path().toUtf8());
-        server = std::make_unique<test::TileServerProcess>();
-        serverStarted = server->start();
-    }
-    static void TearDownTestSuite() {
-        server.reset();
-        home.reset();
-    }
-
     void SetUp() override {
         ASSERT_TRUE(serverStarted) << server->error().toStdString();
         Open(server->baseUrl());
@@ -150,9 +138,6 @@ protected:
         return shown;
     }
 
-    static inline std::unique_ptr<QTemporaryDir> home;
-    static inline std::unique_ptr<test::TileServerProcess> server;
-    static inline bool serverStarted = false;
     std::unique_ptr<TForm1> form;
     int startPage = -1;
 };

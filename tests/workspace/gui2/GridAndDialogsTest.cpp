@@ -6,7 +6,8 @@
 #include "workspace/gui/SettingsDlg.h"
 #include "workspace/gui/TilePosDlg.h"
 
-#include "support/TileServerProcess.h"
+#include "support/ModalMessages.h"
+#include "support/TileServerSuite.h"
 #include "tiles/TileLoader.h"
 #include "workspace/GridOverlay.h"
 #include "workspace/MapImageFile.h"
@@ -14,11 +15,9 @@
 #include "workspace/Navigation.h"
 #include "workspace/UserDefaults.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -36,15 +35,8 @@ namespace {
 
 constexpr int LoadDeadlineMs = 60000; // a deadline for a broken load, not a timing check
 
-class GridAndDialogsTest : public ::testing::Test {
+class GridAndDialogsTest : public test::TileServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        server = std::make_unique<test::TileServerProcess>();
-        serverStarted = server->start();
-    }
-    static void TearDownTestSuite() { server.reset(); }
-
     void SetUp() override {
         ASSERT_TRUE(serverStarted) << server->error().toStdString();
         ASSERT_TRUE(home.isValid());
@@ -103,24 +95,7 @@ protected:
             }
         return n;
     }
-    // Runs action while a message box is expected; returns its text.
-    static QString MessageDuring(const std::function<void()>& action) {
-        QString shown;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shown = box->text();
-                box->accept();
-            }
-        });
-        poll.start(10);
-        action();
-        poll.stop();
-        return shown;
-    }
 
-    static inline std::unique_ptr<test::TileServerProcess> server;
-    static inline bool serverStarted = false;
     QTemporaryDir home;
     QCheckBox showGrid{QStringLiteral("Show Grid")};
     std::unique_ptr<TMapSession> session;
@@ -264,7 +239,7 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     for (const char* bad : {"ftp://127.0.0.1:9", "127.0.0.1:8600", "http://"}) {
         edit->setText(QString::fromLatin1(bad));
         const QString shown =
-            MessageDuring([this] { EXPECT_FALSE(settings->SaveTileServiceClick()); });
+            test::MessageDuring([this] { EXPECT_FALSE(settings->SaveTileServiceClick()); });
         EXPECT_TRUE(shown.contains(QString::fromLatin1(bad))) << shown.toStdString();
         EXPECT_EQ(ReadTileServiceSetting(), "http://127.0.0.1:9");
     }

@@ -4,7 +4,7 @@
 
 #include "workspace/gui/IndexPage.h"
 
-#include "support/TileServerProcess.h"
+#include "support/TileServerSuite.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 
@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,19 +21,8 @@
 namespace varrow {
 namespace {
 
-class IndexPageTest : public ::testing::Test {
+class IndexPageTest : public test::TileServerHomeSuite {
 protected:
-    static void SetUpTestSuite() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("VARROW_HOME", home->path().toUtf8());
-        server = std::make_unique<test::TileServerProcess>();
-        serverStarted = server->start();
-    }
-    static void TearDownTestSuite() {
-        server.reset();
-        home.reset();
-    }
     void SetUp() override {
         ASSERT_TRUE(serverStarted) << server->error().toStdString();
         session = std::make_unique<TMapSession>(server->baseUrl());
@@ -65,9 +53,6 @@ protected:
         return QImage(IndexMapPicture(map)).convertToFormat(QImage::Format_RGB32);
     }
 
-    static inline std::unique_ptr<QTemporaryDir> home;
-    static inline std::unique_ptr<test::TileServerProcess> server;
-    static inline bool serverStarted = false;
     std::unique_ptr<TMapSession> session;
     std::unique_ptr<TNavigator> navigator;
     std::unique_ptr<TIndexPage> page;

@@ -3,17 +3,16 @@
 
 #include "workspace/gui/UserDefaultsUi.h"
 
+#include "support/ModalMessages.h"
+#include "support/WriteFailures.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 #include "workspace/UserDefaults.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QFile>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -104,26 +103,14 @@ TEST_F(UserDefaultsUiTest, ASavedSelectionComesBackAtTheNextStartAndAnUnsavedOne
 }
 
 TEST_F(UserDefaultsUiTest, AnUnwritableFolderIsReportedAndTheSelectionStays) {
-    // A folder below a plain file cannot be made, not even by root.
-    QFile plain(home.filePath(QStringLiteral("plain")));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    const QString folder = home.filePath(QStringLiteral("plain/sub"));
+    const QString folder = test::UncreatableFolder(home.path());
+    ASSERT_FALSE(folder.isEmpty());
     qputenv("VARROW_HOME", folder.toUtf8());
 
     TSpeedSelector selector;
     selector.group.button(1)->setChecked(true);
-    QString shown;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text();
-            box->accept();
-        }
-    });
-    poll.start(10);
-    EXPECT_FALSE(SaveUserDefaults(&selector.box, selector.group));
-    poll.stop();
+    const QString shown =
+        test::MessageDuring([&] { EXPECT_FALSE(SaveUserDefaults(&selector.box, selector.group)); });
     EXPECT_EQ(shown, QStringLiteral("Unable to write to %1/Varrow.ini").arg(folder));
     EXPECT_TRUE(selector.group.button(1)->isChecked());
 }
