@@ -104,6 +104,8 @@ TRun Load(TTileLoader& loader, int n) {
     run.Tiles = loader.Total();
     run.CacheHits = loader.CacheHits();
     run.Lost = loader.Lost();
+    // Timed out: the workers must not draw into the mosaic after it is gone.
+    if (!complete) loader.Abort();
     loader.OnProgress = nullptr;
     return run;
 }

@@ -57,8 +57,9 @@ struct TIdHTTPEx::TCallbacks {
     static size_t WriteBody(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<TIdHTTPEx*>(user);
         const size_t bytes = size * count;
-        self->Received.append(data, static_cast<qsizetype>(bytes));
+        // No exception may cross libcurl, not even bad_alloc from the append.
         try {
+            self->Received.append(data, static_cast<qsizetype>(bytes));
             if (self->OnPacketRecvd) self->OnPacketRecvd(self);
         } catch (...) {
             self->HandlerError = std::current_exception();

@@ -35,7 +35,7 @@ void TTileCache::Clear() {
 void TTileCache::AgeAll() {
     std::lock_guard<std::mutex> guard(Lock);
     for (TTileEntry& entry : Entries)
-        ++entry.Age;
+        if (entry.Age != EmptyAge) ++entry.Age; // an empty slot stays recognisably empty
 }
 
 bool TTileCache::Lookup(const TTileLocation& key, QImage& target) {

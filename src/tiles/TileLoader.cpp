@@ -245,7 +245,9 @@ void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool o
     if (IsBusy() || PendingCount() > 0) Abort();
 
     TileCache.AgeAll();
+    const int generation = ++LoadGeneration;
     BeginLoad((nx + 2) * (ny + 2));
+    if (LoadGeneration != generation) return;
     std::lock_guard<std::recursive_mutex> canvasGuard(CanvasMutex);
     QImage tile;
     // South to north, west to east, the ring included.
@@ -261,10 +263,14 @@ void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool o
                                   TileSize * (ny - 1 - j) + location.Offset.Y};
             if (TileCache.Lookup(request, tile)) {
                 DrawOnCanvas(tile, canvas, position, request);
+                // A handler aborted this load or started another: the rest
+                // of this layout would draw into a mosaic its owner let go.
+                if (LoadGeneration != generation) return;
                 CacheHitCount.fetch_add(1);
                 DoneCount.fetch_add(1);
                 BytesCount.store(0);
                 ReportProgress();
+                if (LoadGeneration != generation) return;
             } else {
                 QueueRequest(&canvas, position, request);
             }
@@ -302,6 +308,7 @@ void TTileLoader::Abort() {
         return;
     }
     if (Aborting.load()) return;
+    ++LoadGeneration;
     {
         // Under the queue lock, so the dispatcher cannot start one more worker
         // after the workers have been told to stop.

@@ -166,6 +166,9 @@ private:
     int TimeOutValue;
 
     std::atomic<bool> Aborting{false};
+    // GUI thread only: bumped by every load and abort, so that a load whose
+    // handler aborted or restarted it stops laying out its tiles.
+    int LoadGeneration = 0;
     std::atomic<int> MaxWorkersValue{InitialMaxWorkers};
     std::atomic<int> DoneCount{0};
     std::atomic<int> TotalCount{0};

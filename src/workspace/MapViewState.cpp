@@ -1,5 +1,7 @@
 #include "MapViewState.h"
 
+#include "tiles/TileLoader.h"
+
 #include <QtGlobal>
 
 #include <cmath>
@@ -28,6 +30,10 @@ void TMapViewState::ApplyLocation(const TTileLocation& location) {
     Zone = location.Zone;
     Scale = location.Scale;
     Theme = location.Theme;
+}
+
+int TMapViewState::MaxWorkers() const {
+    return TTileLoader::WorkersForConnectionSpeed(static_cast<int>(Speed));
 }
 
 double TMapViewState::ZoomFactor() const { return 0.1 + MagPosition * MagStep; }

@@ -46,7 +46,8 @@ public:
     // Makes a stored location the live view (corner, zone, scale, theme).
     void ApplyLocation(const TTileLocation& location);
 
-    int MaxWorkers() const { return Speed == TConnectionSpeed::Broadband ? 14 : 1; }
+    // The loader's worker limit for the chosen connection speed.
+    int MaxWorkers() const;
     QSize MosaicSize() const { return {TileCountX * TileSize, TileCountY * TileSize}; }
 
     // Magnification of the map on screen, 0.1 to 4.0.

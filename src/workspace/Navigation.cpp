@@ -109,27 +109,37 @@ void TNavigator::DragEnd(QPoint mosaicPoint) {
     MoveBy(m_dragStart, mosaicPoint);
 }
 
-void TNavigator::MoveBy(QPoint from, QPoint to) {
+void TNavigator::ShiftView(QPoint from, QPoint to) {
     TMapViewState& view = m_session.View();
     const QPoint d = to - from;
     // Mosaic y grows southwards, northings northwards.
     view.Easting -= d.x() * view.Scale;
     view.Northing += d.y() * view.Scale;
     WrapEasting(view.Easting, view.Zone);
+}
+
+void TNavigator::MoveBy(QPoint from, QPoint to) {
+    ShiftView(from, to);
     emit m_session.viewChanged();
     m_session.LoadCurrentView(false);
 }
 
 void TNavigator::DoubleClick(QPoint mosaicPoint, QPoint mosaicCentre, bool zoomIn, bool zoomOut) {
     m_dragging = false;
-    MoveBy(mosaicPoint, mosaicCentre);
     const int index = ScaleIndexOf(m_session.View().Scale);
-    if (index < 0)
+    int zoomed = -1;
+    if (index >= 0 && zoomIn && index < ScaleCount - 1)
+        zoomed = index + 1;
+    else if (index >= 0 && zoomOut && index > 0)
+        zoomed = index - 1;
+    if (zoomed < 0) {
+        MoveBy(mosaicPoint, mosaicCentre);
         return;
-    if (zoomIn && index < ScaleCount - 1)
-        ChangeScale(index + 1);
-    else if (zoomOut && index > 0)
-        ChangeScale(index - 1);
+    }
+    // One load for the centred and zoomed view, not a load of the centred
+    // view that the zoom aborts at once.
+    ShiftView(mosaicPoint, mosaicCentre);
+    ChangeScale(zoomed);
 }
 
 } // namespace varrow

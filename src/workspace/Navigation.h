@@ -42,6 +42,8 @@ public:
     void DoubleClick(QPoint mosaicPoint, QPoint mosaicCentre, bool zoomIn, bool zoomOut);
 
 private:
+    // Moves the view so that mosaic point from lands on to; no load.
+    void ShiftView(QPoint from, QPoint to);
     void MoveBy(QPoint from, QPoint to);
 
     TMapSession& m_session;

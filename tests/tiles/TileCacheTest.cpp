@@ -91,3 +91,17 @@ TEST(TileCache, ReplacesTheOldestSlotAndTheLowestAmongEquals) {
     ASSERT_TRUE(cache.Lookup(Key(2000), out));
     EXPECT_EQ(out.pixel(0, 0), qRgb(9, 0, 0));
 }
+
+TEST(TileCache, EmptySlotsStayEmptyAcrossLoads) {
+    TTileCache cache;
+    cache.Store(Tile(0), Key(0), 0);
+    for (int load = 0; load < 3; ++load)
+        cache.AgeAll();
+    EXPECT_EQ(cache.Entry(0).Age, 3);
+    EXPECT_EQ(cache.Entry(1).Age, TTileCache::EmptyAge);
+    EXPECT_EQ(cache.Entry(cache.Capacity - 1).Age, TTileCache::EmptyAge);
+    // The next store takes the first empty slot, not the oldest tile.
+    cache.Store(Tile(1), Key(1), 0);
+    EXPECT_EQ(SlotOf(cache, Key(0)), 0);
+    EXPECT_EQ(SlotOf(cache, Key(1)), 1);
+}

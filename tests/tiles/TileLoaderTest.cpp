@@ -259,6 +259,29 @@ TEST_F(TileLoaderTest, ReloadIsServedWhollyFromTheCache) {
               first.copy(QRect(corner + QPoint(1, 1), QSize(198, 198))));
 }
 
+TEST_F(TileLoaderTest, AHandlerThatAbortsACachedLoadEndsItsLayout) {
+    const TTileLocation view = Place(4590);
+    TTileLoader loader(Base());
+    loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+    QImage first = AllocateMosaic(3, 3);
+    loader.LoadView(first, view, false, 3, 3);
+    ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+
+    // The first tile drawn from the cache aborts the load, and its owner
+    // considers the mosaic gone: nothing more may be drawn or queued.
+    int drawn = 0;
+    loader.OnTileDrawn = [&](const QRect&) {
+        if (++drawn == 1) loader.Abort();
+    };
+    QImage again = AllocateMosaic(3, 3);
+    loader.LoadView(again, view, false, 3, 3);
+    EXPECT_EQ(drawn, 1);
+    EXPECT_EQ(loader.Done(), 0);
+    EXPECT_EQ(loader.PendingCount(), 0);
+    EXPECT_FALSE(loader.IsBusy());
+    EXPECT_EQ(loader.StatusText(), "Aborted");
+}
+
 TEST_F(TileLoaderTest, QueueOrderAndTheWorkerLimit) {
     // Dial-up: one worker, tiles arrive one by one in queue order, south row
     // first, west to east.

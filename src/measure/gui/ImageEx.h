@@ -54,8 +54,9 @@ public:
     void SaveBackground();
     // The whole picture returns to the background copy.
     void RestoreBackground();
-    // The pixels of r (right and bottom exclusive) return to the background
-    // copy; parts outside the picture are ignored, an empty r copies nothing.
+    // The pixels of r (QRect's right and bottom included) return to the
+    // background copy; parts outside the picture are ignored, an empty or
+    // inverted r copies nothing.
     void RestoreRect(const QRect& r);
     // A new picture is on its way; the old copy must not pin its pixels.
     void DropBackground() { m_background = QImage(); }

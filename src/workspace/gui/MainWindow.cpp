@@ -455,8 +455,8 @@ QWidget* TForm1::BuildMapArea(QWidget* parent) {
                 TerrainImageMouseMove(point);
             });
     connect(TerrainImage, &TImageEx::mouseUp, this,
-            [this](Qt::MouseButton, Qt::KeyboardModifiers, QPoint point) {
-                TerrainImageMouseUp(point);
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint point) {
+                TerrainImageMouseUp(button, point);
             });
     layout->addWidget(ScrollWindow1, 1);
 
@@ -723,25 +723,29 @@ void TForm1::TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers
 }
 
 void TForm1::TerrainImageMouseMove(QPoint point) {
-    const QImage& mosaic = m_session->Mosaic();
-    if (!mosaic.isNull()) {
-        const QPointF m = TerrainImage->ControlToPictureF(point);
-        const TMouseReadouts r =
-            MouseReadouts(m_session->View().PixelToPosition(m.x(), m.y(), mosaic.height()));
-        ImageLongDis->setText(r.Longitude);
-        ImageLatDis->setText(r.Latitude);
-        ImageLong2Dis->setText(r.Longitude2);
-        ImageLat2Dis->setText(r.Latitude2);
-        ImageEastDis->setText(r.Easting);
-        ImageNorthDis->setText(r.Northing);
-        ImageZoneDis->setText(r.Zone);
-    }
     if (PageControl2->currentIndex() == LoaderPage && m_navigator->Dragging())
         TerrainImage->SetShift(m_navigator->DragMove(TerrainImage->ControlToPicture(point)));
+    const QImage& mosaic = m_session->Mosaic();
+    if (mosaic.isNull()) return;
+    // While dragging the picture shows shifted: the place under the pointer
+    // is the one that was there when the drag began.
+    const QPointF m = TerrainImage->ControlToPictureF(point) - QPointF(TerrainImage->Shift());
+    const TMouseReadouts r =
+        MouseReadouts(m_session->View().PixelToPosition(m.x(), m.y(), mosaic.height()));
+    ImageLongDis->setText(r.Longitude);
+    ImageLatDis->setText(r.Latitude);
+    ImageLong2Dis->setText(r.Longitude2);
+    ImageLat2Dis->setText(r.Latitude2);
+    ImageEastDis->setText(r.Easting);
+    ImageNorthDis->setText(r.Northing);
+    ImageZoneDis->setText(r.Zone);
 }
 
-void TForm1::TerrainImageMouseUp(QPoint point) {
-    if (PageControl2->currentIndex() != LoaderPage || !m_navigator->Dragging()) return;
+void TForm1::TerrainImageMouseUp(Qt::MouseButton button, QPoint point) {
+    // Only the button that drags ends the drag; another one let go meanwhile does not.
+    if (button != Qt::LeftButton || PageControl2->currentIndex() != LoaderPage ||
+        !m_navigator->Dragging())
+        return;
     TerrainImage->SetShift(QPoint());
     Run([&] { m_navigator->DragEnd(TerrainImage->ControlToPicture(point)); });
 }

@@ -82,7 +82,7 @@ public:
     void TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                                QPoint point, bool doubleClick);
     void TerrainImageMouseMove(QPoint point);
-    void TerrainImageMouseUp(QPoint point);
+    void TerrainImageMouseUp(Qt::MouseButton button, QPoint point);
     bool PageControl2Changing();
     void PageControl2Change(int page);
     void SaveBitmap1Click();

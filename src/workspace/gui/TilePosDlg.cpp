@@ -111,8 +111,8 @@ void TTilePosDlg::ViewChanged() {
 
 void TTilePosDlg::TileYSpinChange() {
     const double s = m_session.View().Scale;
-    const double easting = (200.0 * TileXSpin->value() + XOffSpin->value()) * s;
-    const double northing = (200.0 * TileYSpin->value() + YOffSpin->value()) * s;
+    const double easting = (double{TileSize} * TileXSpin->value() + XOffSpin->value()) * s;
+    const double northing = (double{TileSize} * TileYSpin->value() + YOffSpin->value()) * s;
     // Far enough out, the corner has no tile number; such a position is not taken.
     if (!OnTileGrid(easting, s) || !OnTileGrid(northing, s)) return;
     try {

@@ -300,11 +300,21 @@ TEST_F(MainWindowTest, DraggingMovesTheViewByTheDraggedDistance) {
     const double e = East();
     const double n = North();
     TImageEx* image = Image();
+    QTest::mouseMove(image, QPoint(100, 100));
+    const QString east = Text("ImageEastDis");
+    const QString northing = Text("ImageNorthDis");
     QTest::mousePress(image, Qt::LeftButton, {}, QPoint(100, 100));
     QTest::mouseMove(image, QPoint(106, 102));
     QTest::mouseMove(image, QPoint(110, 105));
     EXPECT_EQ(image->Shift(), QPoint(10, 5)) << "the preview follows the mouse";
+    EXPECT_EQ(Text("ImageEastDis"), east) << "the map under the pointer moves with it";
+    EXPECT_EQ(Text("ImageNorthDis"), northing);
     EXPECT_EQ(East(), e) << "nothing moves before the release";
+    // Another button pressed and let go meanwhile does not end the drag.
+    QTest::mousePress(image, Qt::RightButton, {}, QPoint(110, 105));
+    QTest::mouseRelease(image, Qt::RightButton, {}, QPoint(110, 105));
+    EXPECT_TRUE(form->Navigator().Dragging());
+    EXPECT_EQ(East(), e);
     QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(110, 105));
     EXPECT_EQ(East(), e - 160.0);
     EXPECT_EQ(North(), n + 80.0);
