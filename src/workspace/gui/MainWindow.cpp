@@ -790,6 +790,8 @@ bool TForm1::SaveMapImage(const QString& fileName) {
 }
 
 void TForm1::Copy1Click() {
+    // An empty image would only wipe what the user had on the clipboard.
+    if (m_session->Mosaic().isNull()) return;
     QApplication::clipboard()->setImage(m_session->Mosaic());
 }
 

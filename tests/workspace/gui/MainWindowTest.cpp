@@ -412,6 +412,11 @@ TEST_F(MainWindowTest, ReadoutsAreRightAtEveryMagnification) {
 }
 
 TEST_F(MainWindowTest, SavesByExtensionAndCopiesTheMosaic) {
+    // Before any load there is nothing to copy: the clipboard keeps what it had.
+    QApplication::clipboard()->setText(QStringLiteral("the user's text"));
+    Find<QAction>("Copy1")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("the user's text"));
+
     LoadAndWait();
     QTemporaryDir dir;
     const QString jpeg = dir.filePath("map.JPG");
