@@ -53,8 +53,6 @@ QString ThemeLabel(TTileTheme theme) {
     return QString::fromLatin1(SelectorThemes[SelectorIndexOfTheme(theme)].Label);
 }
 
-bool IsValidTheme(int value) { return value >= 0 && value < ThemeCount; }
-
 double ScaleOfIndex(int index) {
     index = qBound(0, index, ScaleCount - 1);
     return std::ldexp(512.0, -index);

@@ -23,8 +23,6 @@ constexpr int ThemeCount = 3;
 TTileTheme ThemeFromSelectorIndex(int index);
 int SelectorIndexOfTheme(TTileTheme theme);
 QString ThemeLabel(TTileTheme theme);
-// Whether a theme byte read from a file names one of the themes.
-bool IsValidTheme(int value);
 
 constexpr int ScaleCount = 12;
 // Scale of selector index i: 512 / 2^i metres per pixel. Index is clamped.

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 
 namespace varrow {
 
@@ -28,6 +30,21 @@ bool ParseNumbers(const QString& text, int count, QList<double>& out) {
         out << v;
     }
     return true;
+}
+
+// Picks the value named by one of the option's words (case-insensitive); on
+// anything else says which words are allowed.
+template <typename T>
+std::optional<T> Choose(const QString& option, const QString& text,
+                        std::initializer_list<std::pair<const char*, T>> words, QString& error) {
+    QStringList allowed;
+    for (const auto& [word, value] : words) {
+        if (text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return value;
+        allowed << QLatin1String(word);
+    }
+    error = QStringLiteral("bad %1 '%2': allowed are %3").arg(option, text, allowed.join(QStringLiteral(", ")));
+    return std::nullopt;
 }
 
 struct Parser {
@@ -121,17 +138,14 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             const auto v = value();
             if (!v)
                 return std::nullopt;
-            const QString t = v->toLower();
-            if (t == QLatin1String("topo"))
-                o.View.Theme = TTileTheme::Topo;
-            else if (t == QLatin1String("aerial"))
-                o.View.Theme = TTileTheme::Aerial;
-            else if (t == QLatin1String("color-aerial"))
-                o.View.Theme = TTileTheme::ColorAerial;
-            else {
-                error = QStringLiteral("bad --theme '%1': allowed are topo, aerial, color-aerial").arg(*v);
+            const auto theme = Choose<TTileTheme>(option, *v,
+                                                  {{"topo", TTileTheme::Topo},
+                                                   {"aerial", TTileTheme::Aerial},
+                                                   {"color-aerial", TTileTheme::ColorAerial}},
+                                                  error);
+            if (!theme)
                 return std::nullopt;
-            }
+            o.View.Theme = *theme;
         } else if (option == QLatin1String("--scale")) {
             const auto v = value();
             if (!v)
@@ -162,15 +176,13 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             const auto v = value();
             if (!v)
                 return std::nullopt;
-            const QString s = v->toLower();
-            if (s == QLatin1String("broadband"))
-                o.View.Speed = TConnectionSpeed::Broadband;
-            else if (s == QLatin1String("dialup"))
-                o.View.Speed = TConnectionSpeed::Dialup;
-            else {
-                error = QStringLiteral("bad --speed '%1': allowed are broadband, dialup").arg(*v);
+            const auto speed = Choose<TConnectionSpeed>(
+                option, *v,
+                {{"broadband", TConnectionSpeed::Broadband}, {"dialup", TConnectionSpeed::Dialup}},
+                error);
+            if (!speed)
                 return std::nullopt;
-            }
+            o.View.Speed = *speed;
         } else {
             error = QStringLiteral("unknown argument '%1' (see --help)").arg(args[p.i]);
             return std::nullopt;

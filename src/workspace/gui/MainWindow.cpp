@@ -323,8 +323,10 @@ QWidget* TForm1::BuildLoaderPage() {
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(6);
 
-    ThemeRadio = RadioGroup(page, "ThemeRadio", tr("Theme"),
-                            {tr("Topo"), tr("Aerial"), tr("Color Aerial")}, 1, ThemeButtons);
+    QStringList themes;
+    for (int i = 0; i < ThemeCount; ++i)
+        themes << ThemeLabel(ThemeFromSelectorIndex(i));
+    ThemeRadio = RadioGroup(page, "ThemeRadio", tr("Theme"), themes, 1, ThemeButtons);
     connect(ThemeButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) ThemeRadioClick();
     });
