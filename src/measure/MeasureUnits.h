@@ -33,7 +33,7 @@ constexpr int DefaultLengthUnit = 5; // miles
 constexpr int DefaultAreaUnit = 7;   // square miles
 
 // The captions are the program's own, spelling included.
-constexpr std::array<TMeasureUnit, LengthUnitCount> LengthUnits = {{
+inline constexpr std::array<TMeasureUnit, LengthUnitCount> LengthUnits = {{
     {"Pixles", 1.0, 1.0, 1, "Px"},
     {"Meters", 1.0, 1.0, 1, "M"},
     {"kMeters", 1.0, 1000.0, 2, "kM"},
@@ -43,7 +43,7 @@ constexpr std::array<TMeasureUnit, LengthUnitCount> LengthUnits = {{
     {"Miles", 0.00062137505328291082, 1.0, 2, "Mi"},
 }};
 
-constexpr std::array<TMeasureUnit, AreaUnitCount> AreaUnits = {{
+inline constexpr std::array<TMeasureUnit, AreaUnitCount> AreaUnits = {{
     {"Pixels", 1.0, 1.0, 1, "Px^2"},
     {"Meters", 1.0, 1.0, 1, "M^2"},
     {"Hectres", 1.0, 10000.0, 1, "Hectare"},
