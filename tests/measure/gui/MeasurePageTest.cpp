@@ -27,9 +27,9 @@ template <typename T> T* Child(const QWidget& page, const char* name) {
 TEST(MeasurePage, NamesCaptionsAndInitialChoices) {
     const TMeasurePage page;
     EXPECT_EQ(page.objectName(), "TabSheet8");
-    for (const auto& [name, caption] : {std::pair{"LengthDis", "Length"},
-                                        std::pair{"AreaDis", "Area"},
-                                        std::pair{"AzmEdit", "Azimuth"}}) {
+    for (const auto& [name, caption] :
+         {std::pair{"LengthDis", "Length"}, std::pair{"AreaDis", "Area"},
+          std::pair{"AzmEdit", "Azimuth"}}) {
         auto* edit = Child<QLineEdit>(page, name);
         EXPECT_TRUE(edit->isReadOnly());
         EXPECT_TRUE(edit->text().isEmpty());
