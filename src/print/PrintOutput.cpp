@@ -1,0 +1,171 @@
+#include "PrintOutput.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include <initializer_list>
+#include <utility>
+
+namespace varrow {
+
+namespace {
+
+constexpr double MarginPoints = 18; // a quarter inch
+constexpr int MinDpi = 72;
+constexpr int MaxDpi = 1200;
+
+const std::initializer_list<std::pair<const char*, QPageSize::PageSizeId>> Papers = {
+    {"letter", QPageSize::Letter}, {"legal", QPageSize::Legal}, {"tabloid", QPageSize::Tabloid},
+    {"a3", QPageSize::A3},         {"a4", QPageSize::A4},       {"a5", QPageSize::A5}};
+
+QString Why(const QString& fileName, const QString& reason) {
+    return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(fileName), reason);
+}
+
+[[noreturn]] void Fail(const QString& message) {
+    throw EPrintError(message.toStdString());
+}
+
+bool ParseMethod(const QString& value, TPrintSettings& s) {
+    const QString v = value.trimmed().toLower();
+    if (v == QLatin1String("actual")) {
+        s.Method = TPrintMethod::ActualSize;
+        return true;
+    }
+    if (v == QLatin1String("fit")) {
+        s.Method = TPrintMethod::FitToPage;
+        return true;
+    }
+    if (v.startsWith(QLatin1String("manual:"))) {
+        bool ok = false;
+        const double f = v.mid(7).toDouble(&ok);
+        if (!ok || !(f >= MinScaleFactor && f <= MaxScaleFactor)) return false;
+        s.Method = TPrintMethod::ManualScale;
+        s.Factor = f;
+        return true;
+    }
+    if (v.startsWith(QLatin1String("scale:"))) {
+        const auto n = ParseRatio(v.mid(6), QLocale::c());
+        if (!n) return false;
+        s.Method = TPrintMethod::MapScale;
+        s.Ratio = *n;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QPageLayout PageLayoutOf(const TPrintSettings& settings) {
+    return QPageLayout(settings.Paper, settings.Orientation,
+                       QMarginsF(MarginPoints, MarginPoints, MarginPoints, MarginPoints),
+                       QPageLayout::Point);
+}
+
+bool PrintPagesToPdf(TPrintPreviewModel& pages, const TPageDecoration& decoration,
+                     const QPageLayout& layout, int dpi, const QString& fileName,
+                     const TPrintProgress& progress) {
+    if (fileName.isEmpty()) Fail(QStringLiteral("No file name was given for the PDF file."));
+    if (QFileInfo(fileName).isDir()) Fail(Why(fileName, QStringLiteral("it is a folder")));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) Fail(Why(fileName, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(dpi);
+        writer.setPageLayout(layout);
+        writer.setTitle(QStringLiteral("Varrow map"));
+        writer.setCreator(QStringLiteral("Varrow"));
+        if (!pages.PrintPages(writer, true, progress, decoration)) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    // A full disk shows up here at the latest, when the rest is flushed.
+    if (file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        Fail(Why(fileName, reason));
+    }
+    if (!file.commit()) Fail(Why(fileName, file.errorString()));
+    return true;
+}
+
+bool PrintMapToPdf(const QImage& map, const TPrintMapInfo& info, const TPrintSettings& settings,
+                   const QString& fileName, const TPrintProgress& progress) {
+    const QPageLayout layout = PageLayoutOf(settings);
+    TPrintPreviewModel pages;
+    pages.SetMetrics(MetricsOf(layout, settings.Dpi));
+    pages.SetScreenPpi(settings.ScreenPpi, settings.ScreenPpi);
+    TPrintLayout print(pages);
+    print.Settings() = settings;
+    print.SetMapSource({[&]() -> const QImage& { return map; }, [&] { return info; }});
+    print.BuildPrintPages();
+    return PrintPagesToPdf(pages, print.Decoration(), layout, settings.Dpi, fileName, progress);
+}
+
+bool IsPrintOption(const QString& option) {
+    for (const char* o : {"--print-method", "--print-info", "--paper", "--orientation", "--dpi"})
+        if (option == QLatin1String(o)) return true;
+    return false;
+}
+
+bool ParsePrintOption(const QString& option, const QString& value, TPrintSettings& settings,
+                      QString& error) {
+    const QString v = value.trimmed().toLower();
+    auto bad = [&](const QString& allowed) {
+        error = QStringLiteral("bad %1 '%2': %3").arg(option, value, allowed);
+        return false;
+    };
+    if (option == QLatin1String("--print-method")) {
+        if (!ParseMethod(v, settings))
+            return bad(QStringLiteral("give actual, fit, manual:F with F from 0.01 to 10, or "
+                                      "scale:N for 1:N with N a whole number from 1 to 100000000"));
+    } else if (option == QLatin1String("--print-info")) {
+        if (v != QLatin1String("on") && v != QLatin1String("off"))
+            return bad(QStringLiteral("give on or off"));
+        settings.Info = v == QLatin1String("on");
+    } else if (option == QLatin1String("--paper")) {
+        QStringList names;
+        for (const auto& [name, id] : Papers) {
+            if (v == QLatin1String(name)) {
+                settings.Paper = QPageSize(id);
+                return true;
+            }
+            names << QLatin1String(name);
+        }
+        return bad(QStringLiteral("allowed are ") + names.join(QStringLiteral(", ")));
+    } else if (option == QLatin1String("--orientation")) {
+        if (v == QLatin1String("portrait"))
+            settings.Orientation = QPageLayout::Portrait;
+        else if (v == QLatin1String("landscape"))
+            settings.Orientation = QPageLayout::Landscape;
+        else
+            return bad(QStringLiteral("give portrait or landscape"));
+    } else if (option == QLatin1String("--dpi")) {
+        bool ok = false;
+        const int dpi = v.toInt(&ok);
+        if (!ok || dpi < MinDpi || dpi > MaxDpi)
+            return bad(QStringLiteral("give a whole number of pixels per inch from %1 to %2")
+                           .arg(MinDpi)
+                           .arg(MaxDpi));
+        settings.Dpi = dpi;
+    } else {
+        error = QStringLiteral("unknown print option %1").arg(option);
+        return false;
+    }
+    return true;
+}
+
+QString PrintOptionsUsage() {
+    return QStringLiteral(
+        "  --print FILE.pdf        print the map to a PDF file, every page in one document\n"
+        "  --print-method M        actual (default), fit, manual:F (F 0.01..10) or scale:N (1:N)\n"
+        "  --print-info on|off     map information and scale bars (default: on for scale:N)\n"
+        "  --paper P               letter (default), legal, tabloid, a3, a4 or a5\n"
+        "  --orientation O         portrait (default) or landscape\n"
+        "  --dpi N                 printer pixels per inch, 72..1200 (default 300)");
+}
+
+} // namespace varrow
