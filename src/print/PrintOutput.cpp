@@ -24,6 +24,38 @@ QString Why(const QString& fileName, const QString& reason) {
     return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(fileName), reason);
 }
 
+// Passes writes on to the file and remembers the first one that did not go through whole: a
+// full disk often takes part of a write without reporting an error, and the PDF writer does
+// not look at what its writes return.
+class TWholeWrites : public QIODevice {
+public:
+    explicit TWholeWrites(QFileDevice& file) : m_file(file) { open(QIODevice::WriteOnly); }
+    const QString& Failure() const { return m_failure; }
+    void Fail(const QString& reason) {
+        if (m_failure.isEmpty())
+            m_failure = reason.isEmpty() ? QStringLiteral("the disk is full") : reason;
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+        if (!m_failure.isEmpty()) return -1;
+        qint64 done = 0;
+        while (done < len) {
+            const qint64 n = m_file.write(data + done, len - done);
+            if (n <= 0) break;
+            done += n;
+        }
+        if (done == len) return len;
+        Fail(m_file.error() != QFileDevice::NoError ? m_file.errorString() : QString());
+        return -1;
+    }
+
+private:
+    QFileDevice& m_file;
+    QString m_failure;
+};
+
 [[noreturn]] void Fail(const QString& message) {
     throw EPrintError(message.toStdString());
 }
@@ -71,8 +103,9 @@ bool PrintPagesToPdf(TPrintPreviewModel& pages, const TPageDecoration& decoratio
     if (QFileInfo(fileName).isDir()) Fail(Why(fileName, QStringLiteral("it is a folder")));
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) Fail(Why(fileName, file.errorString()));
+    TWholeWrites device(file);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&device);
         writer.setResolution(dpi);
         writer.setPageLayout(layout);
         writer.setTitle(QStringLiteral("Varrow map"));
@@ -82,11 +115,12 @@ bool PrintPagesToPdf(TPrintPreviewModel& pages, const TPageDecoration& decoratio
             return false;
         }
     }
-    // A full disk shows up here at the latest, when the rest is flushed.
-    if (file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
+    // QSaveFile's commit overlooks a failure of its last flush: it is done and checked first.
+    if (device.Failure().isEmpty() && (!file.flush() || file.error() != QFileDevice::NoError))
+        device.Fail(file.errorString());
+    if (!device.Failure().isEmpty()) {
         file.cancelWriting();
-        Fail(Why(fileName, reason));
+        Fail(Why(fileName, device.Failure()));
     }
     if (!file.commit()) Fail(Why(fileName, file.errorString()));
     return true;
