@@ -14,7 +14,8 @@ namespace {
 
 constexpr double MarginPoints = 18; // a quarter inch
 constexpr int MinDpi = 72;
-constexpr int MaxDpi = 1200;
+// Up to 31 page pictures are held; at 600 per inch they take four times the memory of 300.
+constexpr int MaxDpi = 600;
 
 const std::initializer_list<std::pair<const char*, QPageSize::PageSizeId>> Papers = {
     {"letter", QPageSize::Letter}, {"legal", QPageSize::Legal}, {"tabloid", QPageSize::Tabloid},
@@ -199,7 +200,7 @@ QString PrintOptionsUsage() {
         "  --print-info on|off     map information and scale bars (default: on for scale:N)\n"
         "  --paper P               letter (default), legal, tabloid, a3, a4 or a5\n"
         "  --orientation O         portrait (default) or landscape\n"
-        "  --dpi N                 printer pixels per inch, 72..1200 (default 300)");
+        "  --dpi N                 printer pixels per inch, 72..600 (default 300)");
 }
 
 } // namespace varrow

@@ -31,7 +31,10 @@ namespace varrow {
 
 namespace {
 
-constexpr int PdfDpi = 300;
+// Page pictures are held for up to 31 pages: at 300 per inch a 75 × 75 map at actual size
+// takes about 0.7 GB of them on letter paper; a 600 or 1200 per inch printer would take four
+// or sixteen times that for no detail the map has (at 1:24,000 a map pixel is 2 of these).
+constexpr int PageDpi = 300;
 constexpr double StandardRatios[] = {24000, 25000, 50000, 62500, 100000, 250000};
 
 QLabel* Panel(const QString& name, QWidget* parent) {
@@ -62,7 +65,7 @@ TPrintDlg::TPrintDlg(QWidget* parent)
 
     // With no printer installed Qt prints to a PDF file: one that a printer can take later.
     if (m_printer.outputFormat() == QPrinter::PdfFormat) {
-        m_printer.setResolution(PdfDpi);
+        m_printer.setResolution(PageDpi);
         QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
         m_printer.setOutputFileName(QDir(folder).filePath(QStringLiteral("map.pdf")));
@@ -255,8 +258,9 @@ int TPrintDlg::ShowPrintLayout() {
 
 // The printer and screen of this moment go into the pages' arithmetic.
 void TPrintDlg::TakePrinter() {
-    if (m_printer.outputFormat() == QPrinter::PdfFormat && m_printer.resolution() != PdfDpi)
-        m_printer.setResolution(PdfDpi);
+    if (m_printer.resolution() > PageDpi ||
+        (m_printer.outputFormat() == QPrinter::PdfFormat && m_printer.resolution() != PageDpi))
+        m_printer.setResolution(PageDpi);
     TPrintPreviewModel& model = PrintPreview1->Model();
     model.SetMetrics(MetricsOf(m_printer.pageLayout(), m_printer.resolution()));
     const QPointF ppi = ScreenPpi(this);
