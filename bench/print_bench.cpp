@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
 
     // What the preview does at its first paint: each sheet in a cell of 90 pixels.
     clock.restart();
-    pages.SetViewWidth(90 * pages.Columns());
+    pages.SetViewSize(90 * pages.Columns());
     pages.ArrangePages();
     QImage cell(pages.Cells().empty() ? QSize(1, 1) : pages.Cells()[0].size(),
                 QImage::Format_RGB32);

@@ -226,15 +226,19 @@ void TPrintPreviewModel::UpdatePages() {
     if (m_updateDepth == 0) ArrangePages();
 }
 
-void TPrintPreviewModel::SetViewWidth(int width) {
-    if (width == m_viewWidth) return;
+void TPrintPreviewModel::SetViewSize(int width, int height) {
+    if (width == m_viewWidth && height == m_viewHeight) return;
     m_viewWidth = width;
+    m_viewHeight = height;
     if (m_autoArrange) UpdatePages();
 }
 
 void TPrintPreviewModel::ArrangePages() {
     const int cw = m_viewWidth / m_columns;
-    const int ch = Round(cw * m_metrics.Aspect);
+    // A sheet taller than the view would have to be scrolled to be seen whole: its cell keeps
+    // to the view's height, and the sheet is centred in it.
+    int ch = Round(cw * m_metrics.Aspect);
+    if (m_viewHeight > 0) ch = std::min(ch, m_viewHeight);
     m_cells.clear();
     m_cells.reserve(size_t(Count()));
     for (int i = 0; i < Count(); ++i) {

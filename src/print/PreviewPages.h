@@ -120,8 +120,9 @@ public:
     void UpdatePages();
     void ArrangePages();
 
-    // The view: its width decides the cells; each arrangement is reported to OnArranged.
-    void SetViewWidth(int width);
+    // The view: its width decides the cells, its height (when not 0) how tall they may be;
+    // each arrangement is reported to OnArranged.
+    void SetViewSize(int width, int height = 0);
     int ViewWidth() const { return m_viewWidth; }
     const std::vector<QRect>& Cells() const { return m_cells; }
     int ContentHeight() const;
@@ -172,6 +173,7 @@ private:
     QColor m_color = QColor(128, 128, 128);
     int m_updateDepth = 0;
     int m_viewWidth = 0;
+    int m_viewHeight = 0;
     std::vector<QRect> m_cells;
     TPrinterMetrics m_metrics;
     double m_screenPpiX = 96, m_screenPpiY = 96;

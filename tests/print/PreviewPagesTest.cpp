@@ -198,7 +198,7 @@ TEST(PrintPreviewPages, UpdatesHoldArrangementBackUntilTheLastOneCloses) {
 TEST(PrintPreviewPages, ArrangesCellsRowByRowAndLaysTheSheetOutInThem) {
     Model m(Letter600());
     m.pages.SetCount(5);
-    m.pages.SetViewWidth(300); // no arrangement: AutoArrange is off
+    m.pages.SetViewSize(300); // no arrangement: AutoArrange is off
     EXPECT_EQ(m.pages.Cells()[4].width(), 0);
     m.pages.SetAutoArrange(true);
     ASSERT_EQ(m.pages.Cells().size(), 5u);
@@ -215,6 +215,12 @@ TEST(PrintPreviewPages, ArrangesCellsRowByRowAndLaysTheSheetOutInThem) {
     // A tall cell: 93 % of its width.
     page.Layout(QRect(0, 0, 100, 200));
     EXPECT_EQ(page.PaperRect, QRect(3, 40, 93, 120));
+
+    // One column in a low view: the cell keeps to the view, the whole sheet shows in it.
+    m.pages.SetColumns(1);
+    m.pages.SetViewSize(300, 100);
+    EXPECT_EQ(m.pages.Cells()[1], QRect(0, 100, 300, 100));
+    EXPECT_EQ(page.PaperRect, QRect(114, 3, 72, 93));
 }
 
 TEST(PrintPreviewPages, TheSheetPictureHasPaperPrintableAreaAndAHalfGreyShadow) {

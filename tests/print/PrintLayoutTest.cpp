@@ -72,7 +72,7 @@ TEST(PrintLayoutReadouts, NoMapReadsZero) {
 
 TEST(PrintLayoutReadouts, PaperPositionIsInInchesFromTheSheetsCorner) {
     Layout l(Letter600(), 1.0);
-    l.pages.SetViewWidth(300);
+    l.pages.SetViewSize(300);
     l.pages.ArrangePages();
     const TPrinterPage& page = l.pages.Pages(0);
     const QSize cell = l.pages.Cells()[0].size();

@@ -90,7 +90,7 @@ QRect TPrintPreview::CellRect(int i) const {
 
 void TPrintPreview::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
-    m_model.SetViewWidth(viewport()->width());
+    m_model.SetViewSize(viewport()->width(), viewport()->height());
 }
 
 void TPrintPreview::Arranged() {
