@@ -6,8 +6,6 @@
 #include <QRegularExpression>
 
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 namespace varrow {
 
@@ -60,7 +58,7 @@ TPrintReadouts TPrintLayout::Readouts(const QLocale& locale) const {
     r.Width = QString::number(m_mapSize.width());
     r.Height = QString::number(m_mapSize.height());
     const double f = FeetPerInch();
-    r.FeetPerInch = FormatReadout(f, 1, locale);
+    r.FeetPerInch = FormatFixed(f, 1, locale);
     r.Ratio = f > 0 ? RatioText(f * 12.0, locale) : QStringLiteral("-");
     return r;
 }
@@ -85,41 +83,6 @@ TPageDecoration TPrintLayout::Decoration(const QLocale& locale) const {
         DrawPageInfo(painter, page.Metrics, band, PageInfoLine(info, ratio, number, total, locale),
                      ratio, number == total, locale);
     };
-}
-
-QString FormatReadout(double value, int decimals, const QLocale& locale) {
-    if (!std::isfinite(value)) return QStringLiteral("0");
-    // 18 significant digits: d.ddddddddddddddddde+XX.
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17e", std::fabs(value));
-    std::string digits;
-    digits += text[0];
-    digits.append(text + 2, 17);
-    int exponent = std::atoi(text + 20);
-    // Digits kept: those down to 10^-decimals; the first dropped one decides.
-    int keep = exponent + 1 + decimals;
-    std::string kept;
-    if (keep >= 0) {
-        kept = digits.substr(0, size_t(std::min(keep, 18)));
-        if (keep < 18 && digits[size_t(keep)] >= '5') {
-            int i = static_cast<int>(kept.size()) - 1;
-            while (i >= 0 && kept[size_t(i)] == '9')
-                kept[size_t(i--)] = '0';
-            if (i >= 0)
-                ++kept[size_t(i)];
-            else
-                kept.insert(kept.begin(), '1');
-        }
-        if (keep > 18) kept.append(size_t(keep - 18), '0');
-    }
-    if (kept.size() < size_t(decimals) + 1) kept.insert(0, size_t(decimals) + 1 - kept.size(), '0');
-    const bool zero = kept.find_first_not_of('0') == std::string::npos;
-    QString out = QString::fromLatin1(kept.data(), qsizetype(kept.size() - size_t(decimals)));
-    if (decimals > 0)
-        out += locale.decimalPoint() +
-               QString::fromLatin1(kept.data() + kept.size() - size_t(decimals));
-    if (value < 0 && !zero) out.prepend(locale.negativeSign());
-    return out;
 }
 
 std::optional<double> ParseRatio(const QString& text, const QLocale& locale) {

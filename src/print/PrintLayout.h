@@ -89,10 +89,6 @@ private:
     TPrintMapInfo m_info;
 };
 
-// A readout number: fixed-point with decimals places, rounded half away from zero on its
-// 18-significant-digit decimal form, no thousands separators, the locale's decimal point.
-QString FormatReadout(double value, int decimals, const QLocale& locale = QLocale());
-
 // N of a ratio typed as "1:24,000", "1 : 24000" or "24000"; nothing when it is not a whole
 // number within MinRatio..MaxRatio.
 std::optional<double> ParseRatio(const QString& text, const QLocale& locale = QLocale());

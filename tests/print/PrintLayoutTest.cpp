@@ -1,5 +1,6 @@
 #include "print/PrintLayout.h"
 #include "PrintTestSupport.h"
+#include "measure/MeasureUnits.h"
 #include "print/PrintOutput.h"
 
 #include <gtest/gtest.h>
@@ -101,15 +102,16 @@ TEST(PrintLayoutSettings, MapInformationIsOnByDefaultOnlyAtMapScale) {
     EXPECT_EQ(l.pages.MapArea().height(), 3180);
 }
 
+// The readouts of the layout (scale, paper position) depend on these roundings.
 TEST(PrintReadoutFormat, RoundsHalfAwayFromZeroOnTheDecimalForm) {
     const QLocale c = QLocale::c();
-    EXPECT_EQ(FormatReadout(0.05, 1, c), QStringLiteral("0.1"));
-    EXPECT_EQ(FormatReadout(-1.25, 1, c), QStringLiteral("-1.3"));
-    EXPECT_EQ(FormatReadout(-0.04, 1, c), QStringLiteral("0.0"));
-    EXPECT_EQ(FormatReadout(999.95, 1, c), QStringLiteral("1000.0"));
-    EXPECT_EQ(FormatReadout(0.0, 1, c), QStringLiteral("0.0"));
-    EXPECT_EQ(FormatReadout(1234567.0, 1, c), QStringLiteral("1234567.0"));
-    EXPECT_EQ(FormatReadout(0.004, 2, c), QStringLiteral("0.00"));
+    EXPECT_EQ(FormatFixed(0.05, 1, c), QStringLiteral("0.1"));
+    EXPECT_EQ(FormatFixed(-1.25, 1, c), QStringLiteral("-1.3"));
+    EXPECT_EQ(FormatFixed(-0.04, 1, c), QStringLiteral("0.0"));
+    EXPECT_EQ(FormatFixed(999.95, 1, c), QStringLiteral("1000.0"));
+    EXPECT_EQ(FormatFixed(0.0, 1, c), QStringLiteral("0.0"));
+    EXPECT_EQ(FormatFixed(1234567.0, 1, c), QStringLiteral("1234567.0"));
+    EXPECT_EQ(FormatFixed(0.004, 2, c), QStringLiteral("0.00"));
 }
 
 TEST(PrintRatio, ReadsRatiosAsPeopleTypeThem) {

@@ -2,6 +2,7 @@
 
 #include "PrintPreview.h"
 #include "ProgressDlg.h"
+#include "measure/MeasureUnits.h"
 #include "print/PrintOutput.h"
 
 #include <QApplication>
@@ -375,8 +376,8 @@ void TPrintDlg::PrintPreview1ImageMouseMove(int, const QSize& cell, const QPoint
     MouseXDis->setText(QString::number(pos.x()));
     MouseYDis->setText(QString::number(pos.y()));
     const QPointF inches = m_layout.PaperInches(cell, pos);
-    PaperXDis->setText(FormatReadout(inches.x(), 1));
-    PaperYDis->setText(FormatReadout(inches.y(), 1));
+    PaperXDis->setText(FormatFixed(inches.x(), 1));
+    PaperYDis->setText(FormatFixed(inches.y(), 1));
 }
 
 void TPrintDlg::ShowError(const QString& message) {

@@ -1,4 +1,5 @@
 #include "print/gui/PrintDlg.h"
+#include "measure/MeasureUnits.h"
 #include "print/gui/PrintPreview.h"
 #include "print/gui/ProgressDlg.h"
 
@@ -90,7 +91,7 @@ TEST(PrintDlg, IsThePrintLayoutWindowWithItsControls) {
 TEST(PrintDlg, EveryMethodRebuildsThePagesAndReadsFeetPerInchAndRatio) {
     Dialog d;
     const double actual = 4 * 3.2808398950131233 * d.ScreenPpi();
-    EXPECT_EQ(d.dlg.ScaleDis->text(), FormatReadout(actual, 1));
+    EXPECT_EQ(d.dlg.ScaleDis->text(), FormatFixed(actual, 1));
 
     d.Choose(3);
     EXPECT_EQ(d.dlg.ScaleDis->text(), QStringLiteral("2000.0"));
@@ -112,7 +113,7 @@ TEST(PrintDlg, EveryMethodRebuildsThePagesAndReadsFeetPerInchAndRatio) {
     EXPECT_FALSE(d.dlg.InfoCheck->isChecked());
     EXPECT_EQ(d.Pages().Count(), 1);
     EXPECT_EQ(d.Pages().Pages(0).Content().width(), 2550);
-    EXPECT_EQ(d.dlg.ScaleDis->text(), FormatReadout(4 * 3.2808398950131233 * 300 / 4.25, 1));
+    EXPECT_EQ(d.dlg.ScaleDis->text(), FormatFixed(4 * 3.2808398950131233 * 300 / 4.25, 1));
 
     d.dlg.InfoCheck->click(); // remembered for "Fit To Page" only
     EXPECT_EQ(d.Pages().MapArea().height(), 3300 - 150);
@@ -131,7 +132,7 @@ TEST(PrintDlg, TheFactorCountsOnlyForManualScale) {
     EXPECT_EQ(d.dlg.ScaleDis->text(), scale);
 
     d.Choose(2);
-    EXPECT_EQ(d.dlg.ScaleDis->text(), FormatReadout(4 * 3.2808398950131233 * d.ScreenPpi() / 2, 1));
+    EXPECT_EQ(d.dlg.ScaleDis->text(), FormatFixed(4 * 3.2808398950131233 * d.ScreenPpi() / 2, 1));
     d.dlg.ScaleSpin->setValue(20.0);
     EXPECT_DOUBLE_EQ(d.dlg.ScaleSpin->value(), 10.0);
 }
