@@ -1,11 +1,9 @@
 #include "ProgressDlg.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace varrow {
@@ -35,11 +33,7 @@ void TProgressDlg::ShowProgress(const QString& caption) {
     setWindowTitle(caption);
     m_cancelled = false;
     ProgressBar1->setValue(0);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    // Qt centres a dialog over its parent, the print layout window, itself centred on the screen.
     show();
     repaint();
     QCoreApplication::processEvents();
