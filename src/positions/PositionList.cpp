@@ -1,10 +1,10 @@
 #include "PositionList.h"
 
 #include "export/XMLDocLibrary.h"
-#include "workspace/UserFolder.h"
+#include "io/AtomicFile.h"
+#include "io/UserFolder.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <pugixml.hpp>
 
@@ -18,12 +18,6 @@ const char* const PosListFileName = "VarrowPosList.xml";
 namespace {
 
 constexpr int MaxNameLength = 255;
-
-std::function<void()> LoadedHandler;
-// Set when the per-user file failed to load in this run; BackupKept tells
-// whether its copy is safe beside it.
-bool LoadFailed = false;
-bool BackupKept = false;
 
 [[noreturn]] void Fail(const QString& message) {
     throw std::runtime_error(message.toStdString());
@@ -76,31 +70,24 @@ void ReadPosition(const pugi::xml_node& position, TTileLocation& r) {
 
 // Writes data via a temporary file renamed over fileName.
 bool SaveBytes(const QString& fileName, const QByteArray& data, QString* errorMessage) {
-    QSaveFile file(fileName);
-    // Unbuffered: a buffered short write (disk full) is lost in commit's flush
-    // and the truncated file would be reported as saved.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-        file.write(data) == data.size() && file.commit())
+    try {
+        WriteFileAtomically(fileName, data);
         return true;
-    if (errorMessage)
-        *errorMessage =
-            QStringLiteral("Unable to write to %1: %2").arg(fileName, file.errorString());
+    } catch (const EFileWriteError& e) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("Unable to write to %1: %2").arg(fileName, e.Reason());
+        return false;
+    }
+}
+
+// Whether a sibling after the Count-th node is a position the count left out.
+bool HoldsMorePositions(pugi::xml_node node) {
+    for (; node; node = node.next_sibling())
+        if (LocalName(node) == QLatin1String("Position")) return true;
     return false;
 }
 
-bool KeepBackup(const QString& fileName, const QString& backupName) {
-    QFile source(fileName);
-    if (!source.open(QIODevice::ReadOnly)) return false;
-    const QByteArray data = source.readAll();
-    return source.error() == QFileDevice::NoError && SaveBytes(backupName, data, nullptr);
-}
-
 } // namespace
-
-TPosList& PosList() {
-    static TPosList list;
-    return list;
-}
 
 void AppendPosition(TPosList& list, const TTileLocation& location) {
     list.push_back(location);
@@ -149,7 +136,7 @@ bool WritePositionFile(const TPosList& list, const QString& fileName, QString* e
     return SaveBytes(fileName, data, errorMessage);
 }
 
-void ReadPositionFile(TPosList& list, const QString& fileName) {
+QString ReadPositionFile(TPosList& list, const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         Fail(QStringLiteral("Unable to read %1: %2").arg(fileName, file.errorString()));
@@ -168,11 +155,18 @@ void ReadPositionFile(TPosList& list, const QString& fileName) {
 
     list.clear();
     const pugi::xml_node posList = doc.document_element().first_child();
-    if (LocalName(posList) != QLatin1String("PosList")) return;
+    if (LocalName(posList) != QLatin1String("PosList"))
+        return QStringLiteral("%1 does not start with a position list (it starts with \"%2\")")
+            .arg(fileName, posList ? LocalName(posList) : QStringLiteral("nothing"));
     const pugi::xml_attribute countAttr = posList.attribute("Count");
     if (!countAttr) Fail(QStringLiteral("The position list in %1 has no Count").arg(fileName));
     const std::int32_t count = TextToInteger(QString::fromUtf8(countAttr.value()));
-    if (count <= 0) return;
+    if (count <= 0)
+        return HoldsMorePositions(posList.first_child())
+                   ? QStringLiteral("The position list in %1 says it holds no positions, but "
+                                    "it holds some")
+                         .arg(fileName)
+                   : QString();
 
     pugi::xml_node node = posList.first_child();
     if (!node)
@@ -195,56 +189,64 @@ void ReadPositionFile(TPosList& list, const QString& fileName) {
         }
         node = node.next_sibling();
     }
+    if (HoldsMorePositions(node))
+        return QStringLiteral("The position list in %1 holds more positions than the %2 it says")
+            .arg(fileName)
+            .arg(count);
+    return QString();
 }
 
 QString PosListPath() {
     return UserFilePath(QString::fromLatin1(PosListFileName));
 }
 
-QString PosListBackupPath() {
-    return PosListPath() + QStringLiteral(".bak");
-}
+TPositionList::TPositionList(const QString& fileName) : m_fileName(fileName) {}
 
-void SetPosListLoadedHandler(std::function<void()> handler) {
-    LoadedHandler = std::move(handler);
-}
-
-bool LoadPositionList() {
-    const QString fileName = PosListPath();
-    LoadFailed = false;
-    BackupKept = false;
-    if (!QFile::exists(fileName)) return false;
-    try {
-        ReadPositionFile(PosList(), fileName);
-    } catch (const std::exception& e) {
-        LoadFailed = true;
-        BackupKept = KeepBackup(fileName, PosListBackupPath());
-        if (LoadedHandler) LoadedHandler();
-        const QString note =
-            BackupKept
-                ? QStringLiteral("A copy of the file was kept as %1.").arg(PosListBackupPath())
-                : QStringLiteral("The file could not be copied to %1, so it will not be "
-                                 "replaced when Varrow ends.")
-                      .arg(PosListBackupPath());
-        Fail(QStringLiteral("Unable to load the saved positions from %1:\n%2\n\n%3")
-                 .arg(fileName, Message(e), note));
-    }
-    if (LoadedHandler) LoadedHandler();
+bool TPositionList::KeepBackup() {
+    if (!m_backup.isEmpty()) return true;
+    QFile source(m_fileName);
+    if (!source.open(QIODevice::ReadOnly)) return false;
+    const QByteArray data = source.readAll();
+    if (source.error() != QFileDevice::NoError) return false;
+    // Every failed file gets a copy of its own: an earlier copy may be the
+    // only one of positions the user has not noticed losing yet.
+    QString name = m_fileName + QStringLiteral(".bak");
+    for (int i = 1; QFile::exists(name); ++i)
+        name = m_fileName + QStringLiteral(".bak%1").arg(i);
+    if (!SaveBytes(name, data, nullptr)) return false;
+    m_backup = name;
     return true;
 }
 
-void SavePositionList() {
-    const QString fileName = PosListPath();
-    // Never replace a file that failed to load before a copy of it is safe.
-    if (LoadFailed && !BackupKept) {
-        BackupKept = !QFile::exists(fileName) || KeepBackup(fileName, PosListBackupPath());
-        if (!BackupKept)
-            Fail(QStringLiteral("Unable to write to %1: the file that failed to load could not "
-                                "be copied to %2 first")
-                     .arg(fileName, PosListBackupPath()));
+bool TPositionList::Load() {
+    m_loadIncomplete = false;
+    m_backup.clear();
+    if (!QFile::exists(m_fileName)) return false;
+    QString problem;
+    try {
+        problem = ReadPositionFile(m_items, m_fileName);
+    } catch (const std::exception& e) {
+        problem = Message(e);
     }
+    if (OnLoaded) OnLoaded();
+    if (problem.isEmpty()) return true;
+    m_loadIncomplete = true;
+    const QString note =
+        KeepBackup() ? QStringLiteral("A copy of the file was kept as %1.").arg(m_backup)
+                     : QStringLiteral("The file could not be copied aside, so it will not be "
+                                      "replaced when Varrow ends.");
+    Fail(QStringLiteral("Not all saved positions could be loaded from %1:\n%2\n\n%3")
+             .arg(m_fileName, problem, note));
+}
+
+void TPositionList::Save() {
+    // Never replace a file that was not read whole before a copy of it is safe.
+    if (m_loadIncomplete && QFile::exists(m_fileName) && !KeepBackup())
+        Fail(QStringLiteral("Unable to write to %1: the file that failed to load could not "
+                            "be copied aside first")
+                 .arg(m_fileName));
     QString error;
-    if (!WritePositionFile(PosList(), fileName, &error)) Fail(error);
+    if (!WritePositionFile(m_items, m_fileName, &error)) Fail(error);
 }
 
 } // namespace varrow

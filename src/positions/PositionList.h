@@ -18,9 +18,6 @@ using TPosList = std::vector<TTileLocation>;
 
 extern const char* const PosListFileName; // "VarrowPosList.xml"
 
-// The program's one list, empty at start.
-TPosList& PosList();
-
 void AppendPosition(TPosList& list, const TTileLocation& location);
 // Removes entry index (from 0); an index outside the list is ignored.
 void DeletePosition(TPosList& list, int index);
@@ -32,26 +29,52 @@ bool WritePositionFile(const TPosList& list, const QString& fileName,
                        QString* errorMessage = nullptr);
 // Replaces the list's content with the positions in the file. On an error the
 // positions read before it stay in the list (a file that cannot be read or
-// parsed leaves the list untouched).
-void ReadPositionFile(TPosList& list, const QString& fileName);
+// parsed leaves the list untouched). Returns what of the file was left
+// unread without being an error (a document that does not start with the
+// list, positions beyond its Count), empty when the list holds it all.
+QString ReadPositionFile(TPosList& list, const QString& fileName);
 
-// "VarrowPosList.xml" in the per-user folder, and the copy kept of a file that
-// failed to load.
+// "VarrowPosList.xml" in the per-user folder.
 QString PosListPath();
-QString PosListBackupPath();
 
-// Called after LoadPositionList has read a file, also when the read failed
-// part way, so the dialog can repaint its grid and row count.
-void SetPosListLoadedHandler(std::function<void()> handler);
+// The user's list of saved positions and its file, one object for the run:
+// read at the first activation of the main window, changed by the saved
+// positions dialog, written back when the program ends.
+class TPositionList {
+public:
+    explicit TPositionList(const QString& fileName = PosListPath());
 
-// Reads the per-user file into PosList() when it exists; returns whether it
-// existed. A file that fails to load is first copied to PosListBackupPath(),
-// since the save at the end of the run replaces it; the error then names the
-// copy. Call once per run.
-bool LoadPositionList();
-// Writes PosList() to the per-user file; throws "Unable to write to ..." on
-// failure. After a failed load it refuses to replace the file unless the
-// backup copy is in place.
-void SavePositionList();
+    TPosList& Items() { return m_items; }
+    const TPosList& Items() const { return m_items; }
+    const QString& FileName() const { return m_fileName; }
+
+    // Called after Load has read the file, also when it failed part way, so
+    // that a view of the list can repaint.
+    std::function<void()> OnLoaded;
+
+    // Reads the file into the list when it exists; returns whether it existed.
+    // Whenever what was read is not everything the file holds (an error, an
+    // unexpected document, positions beyond its Count), the file is first
+    // copied aside (BackupPath), since the save at the end of the run
+    // replaces it, and a std::runtime_error tells the user so, naming the copy.
+    bool Load();
+    // Writes the list to the file; throws "Unable to write to ..." with the
+    // reason on failure. After an incomplete load it refuses to replace the
+    // file unless its copy is in place.
+    void Save();
+
+    // The copy kept of the file that failed to load ("VarrowPosList.xml.bak",
+    // or ".bak1", ".bak2" ... when earlier copies are there: a kept copy is
+    // never replaced). Empty when none was kept in this run.
+    const QString& BackupPath() const { return m_backup; }
+
+private:
+    bool KeepBackup();
+
+    QString m_fileName;
+    TPosList m_items;
+    bool m_loadIncomplete = false;
+    QString m_backup;
+};
 
 } // namespace varrow

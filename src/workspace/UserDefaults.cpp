@@ -1,10 +1,10 @@
 #include "UserDefaults.h"
 
-#include "UserFolder.h"
+#include "io/AtomicFile.h"
+#include "io/UserFolder.h"
 #include "tiles/TileLibrary.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <stdexcept>
 #include <vector>
@@ -19,8 +19,9 @@ const QString SettingsSection = QStringLiteral("Settings");
 const QString ConnectionSpeedKey = QStringLiteral("ConnectionSpeed");
 const QString TileServiceKey = QStringLiteral("TileService");
 
-[[noreturn]] void FailWrite(const QString& fileName) {
-    throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(fileName).toStdString());
+[[noreturn]] void FailWrite(const QString& fileName, const QString& reason) {
+    throw std::runtime_error(
+        QStringLiteral("Unable to write to %1: %2").arg(fileName, reason).toStdString());
 }
 
 // One line of the file as bytes, so that a write reproduces every other line
@@ -98,14 +99,17 @@ TIniPlace Find(const std::vector<TIniLine>& lines, const QString& section, const
     return place;
 }
 
-// Reads the file; false when it exists but cannot be read.
-bool ReadFile(const QString& fileName, QByteArray& data) {
+// Reads the file; false (with the reason when asked) when it exists but cannot be read.
+bool ReadFile(const QString& fileName, QByteArray& data, QString* reason = nullptr) {
     data.clear();
     QFile file(fileName);
     if (!file.exists()) return true;
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    data = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    if (file.open(QIODevice::ReadOnly)) {
+        data = file.readAll();
+        if (file.error() == QFileDevice::NoError) return true;
+    }
+    if (reason) *reason = file.errorString();
+    return false;
 }
 
 int HexDigit(QChar c) {
@@ -161,7 +165,9 @@ std::int32_t ReadIniInteger(const QString& fileName, const QString& section, con
 void WriteIniString(const QString& fileName, const QString& section, const QString& key,
                     const QString& value) {
     QByteArray data;
-    if (!ReadFile(fileName, data)) FailWrite(fileName); // replacing it would lose what it holds
+    QString unreadable;
+    // Replacing a file that cannot be read would lose what it holds.
+    if (!ReadFile(fileName, data, &unreadable)) FailWrite(fileName, unreadable);
 
     QString clean = value;
     clean.remove(QLatin1Char('\r'));
@@ -188,12 +194,11 @@ void WriteIniString(const QString& fileName, const QString& section, const QStri
     QByteArray out;
     for (const TIniLine& line : lines)
         out += line.Text + line.End;
-    QSaveFile file(fileName);
-    // Unbuffered: a buffered short write (disk full) is lost in commit's flush
-    // and the truncated file would be reported as saved.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(out) != out.size() ||
-        !file.commit())
-        FailWrite(fileName);
+    try {
+        WriteFileAtomically(fileName, out);
+    } catch (const EFileWriteError& e) {
+        FailWrite(fileName, e.Reason());
+    }
 }
 
 void WriteIniInteger(const QString& fileName, const QString& section, const QString& key,

@@ -6,7 +6,7 @@
 // The INI access is our own so that reading follows our rules exactly and a
 // write changes one line only, keeping every other section, key, comment and
 // line end of the file as it was. Write failures are thrown as
-// std::runtime_error("Unable to write to <file>").
+// std::runtime_error("Unable to write to <file>: <the system's reason>").
 
 #include <QString>
 

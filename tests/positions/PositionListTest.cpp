@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <tuple>
 
 using namespace varrow;
@@ -50,14 +51,23 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         qputenv("VARROW_HOME", home.path().toUtf8());
-        PosList().clear();
-        SetPosListLoadedHandler(nullptr);
-        ASSERT_FALSE(LoadPositionList()); // no file yet: forgets an earlier test's failed load
+        positions = std::make_unique<TPositionList>();
+        ASSERT_FALSE(positions->Load()); // no file yet
     }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
     QString Path(const char* name) const { return home.filePath(QString::fromLatin1(name)); }
 
+    // The program's list in the per-user folder, as the main window keeps it.
+    TPosList& List() { return positions->Items(); }
+    std::string LoadError() {
+        return ErrorOf([this] { positions->Load(); });
+    }
+    std::string SaveError() {
+        return ErrorOf([this] { positions->Save(); });
+    }
+
     QTemporaryDir home;
+    std::unique_ptr<TPositionList> positions;
 };
 
 TEST_F(PositionList, WritesTheExactLayout) {
@@ -148,18 +158,19 @@ TEST_F(PositionList, CountDecidesHowManyNodesAreRead) {
 
     // Other nodes count towards Count; nodes after the Count-th are dropped.
     Put(Path("long.xml"), File("3", Pos("a", "1") + "<Note/>" + Pos("b", "2") + Pos("c", "3")));
-    ReadPositionFile(list, Path("long.xml"));
+    // ... and the reader says what it left out.
+    EXPECT_TRUE(ReadPositionFile(list, Path("long.xml")).contains("more positions"));
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1].Zone, 2);
 
     Put(Path("zero.xml"), File("-1", Pos("a", "1")));
-    ReadPositionFile(list, Path("zero.xml"));
+    EXPECT_FALSE(ReadPositionFile(list, Path("zero.xml")).isEmpty());
     EXPECT_TRUE(list.empty());
 
     Put(Path("other.xml"), "<PositionList><Other/><PosList Count=\"1\">" + Pos("a", "1") +
                                "</PosList></PositionList>");
     list.push_back(TTileLocation());
-    ReadPositionFile(list, Path("other.xml"));
+    EXPECT_TRUE(ReadPositionFile(list, Path("other.xml")).contains("Other"));
     EXPECT_TRUE(list.empty());
 
     Put(Path("none.xml"), File("2", ""));
@@ -209,59 +220,107 @@ TEST_F(PositionList, BrokenFilesFailKeepingWhatWasRead) {
 
 TEST_F(PositionList, PerUserFileLoadsAndSaves) {
     int loaded = 0;
-    SetPosListLoadedHandler([&] { ++loaded; });
-    SavePositionList();
+    positions->OnLoaded = [&] { ++loaded; };
+    positions->Save();
     EXPECT_TRUE(Get(Path("VarrowPosList.xml")).contains("<PosList Count=\"0\" />"));
-    AppendPosition(PosList(), {"x", TTileTheme::Topo, 8, {1, 1}, {2, 2}, 12});
-    SavePositionList();
-    PosList().clear();
-    EXPECT_TRUE(LoadPositionList());
+    AppendPosition(List(), {"x", TTileTheme::Topo, 8, {1, 1}, {2, 2}, 12});
+    positions->Save();
+    List().clear();
+    EXPECT_TRUE(positions->Load());
     EXPECT_EQ(loaded, 1);
-    EXPECT_EQ(PosList().at(0).Zone, 12);
+    EXPECT_EQ(List().at(0).Zone, 12);
 
     // A file that fails to load is kept beside it before the save replaces it.
     const QByteArray broken = File("3", Pos("kept", "4") + Pos("also", "5"));
     Put(PosListPath(), broken);
-    const std::string error = ErrorOf([] { LoadPositionList(); });
+    const std::string error = LoadError();
     EXPECT_NE(error.find("only 2"), std::string::npos) << error;
     EXPECT_NE(error.find("VarrowPosList.xml.bak"), std::string::npos) << error;
     EXPECT_EQ(loaded, 2);
-    ASSERT_EQ(PosList().size(), 2u);
-    SavePositionList();
-    EXPECT_EQ(Get(PosListBackupPath()), broken);
+    ASSERT_EQ(List().size(), 2u);
+    positions->Save();
+    EXPECT_EQ(Get(positions->BackupPath()), broken);
     EXPECT_TRUE(Get(PosListPath()).contains("<PosList Count=\"2\">"));
 }
 
+TEST_F(PositionList, AFileReadOnlyInPartIsKeptAndSaidSo) {
+    // Well-formed files of which the list read is not all they hold: no
+    // error of their own, but the save at the end would drop positions.
+    const QByteArray cases[] = {
+        "<PositionList><Other/><PosList Count=\"1\">" + Pos("a", "1") + "</PosList></PositionList>",
+        File("1", Pos("first", "1") + Pos("beyond the count", "2")),
+        File("0", Pos("uncounted", "3")),
+    };
+    int kept = 0;
+    for (const QByteArray& file : cases) {
+        SCOPED_TRACE(file.toStdString());
+        Put(PosListPath(), file);
+        TPositionList list;
+        const std::string error = ErrorOf([&] { list.Load(); });
+        EXPECT_NE(error.find("A copy of the file was kept"), std::string::npos) << error;
+        ASSERT_FALSE(list.BackupPath().isEmpty());
+        EXPECT_EQ(Get(list.BackupPath()), file);
+        ++kept;
+        // Every failed file keeps a copy of its own; none replaces another.
+        EXPECT_EQ(list.BackupPath(),
+                  PosListPath() + (kept == 1 ? QString(".bak") : QStringLiteral(".bak%1").arg(kept - 1)));
+        list.Save();
+        EXPECT_EQ(Get(list.BackupPath()), file);
+    }
+    EXPECT_EQ(Get(PosListPath() + ".bak"), cases[0]);
+    EXPECT_EQ(Get(PosListPath() + ".bak1"), cases[1]);
+    EXPECT_EQ(Get(PosListPath() + ".bak2"), cases[2]);
+
+    // A file read whole keeps no copy.
+    Put(PosListPath(), File("1", Pos("whole", "4")));
+    TPositionList whole;
+    EXPECT_TRUE(whole.Load());
+    EXPECT_TRUE(whole.BackupPath().isEmpty());
+}
+
 TEST_F(PositionList, FailedWritesLoseNothing) {
-    // A file that failed to load and cannot be copied aside is never replaced.
-    Put(PosListPath(), "<PositionList");
-    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("VarrowPosList.xml.bak/blocked")));
-    EXPECT_NE(ErrorOf([] { LoadPositionList(); }).find("not be replaced"), std::string::npos);
-    EXPECT_NE(ErrorOf([] { SavePositionList(); }).find("Unable to write to"), std::string::npos);
-    EXPECT_EQ(Get(PosListPath()), "<PositionList");
+    // A file that failed to load and cannot be copied aside (the disk is
+    // full) is never replaced.
+    const QByteArray broken = "<PositionList>" + QByteArray(8000, ' ');
+    Put(PosListPath(), broken);
+    {
+        const test::FileSizeLimit limit(4096);
+        EXPECT_NE(LoadError().find("not be replaced"), std::string::npos);
+        EXPECT_NE(SaveError().find("Unable to write to"), std::string::npos);
+    }
+    EXPECT_EQ(Get(PosListPath()), broken);
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files).size(), 1);
+    // Once the copy can be made, it is made before the file is replaced.
+    positions->Save();
+    EXPECT_EQ(Get(positions->BackupPath()), broken);
+    QFile::remove(positions->BackupPath());
 
     // A folder below a plain file cannot be created, not even by root.
     qputenv("VARROW_HOME", Path("VarrowPosList.xml/sub").toUtf8());
-    EXPECT_EQ(ErrorOf([] {
-                  SavePositionList();
-              }).rfind("Unable to write to " + Path("VarrowPosList.xml/sub").toStdString(), 0),
+    TPositionList elsewhere;
+    EXPECT_EQ(ErrorOf([&] { elsewhere.Save(); })
+                  .rfind("Unable to write to " + Path("VarrowPosList.xml/sub").toStdString(), 0),
               0u);
 
-    // A full disk: the old file stays whole and no temporary file is left.
+    // A full disk: the old file stays whole, no temporary file is left, and
+    // the message gives the system's reason.
     qputenv("VARROW_HOME", home.path().toUtf8());
     QFile::remove(PosListPath());
-    ASSERT_FALSE(LoadPositionList());
-    AppendPosition(PosList(), Named("old"));
-    SavePositionList();
+    positions = std::make_unique<TPositionList>();
+    ASSERT_FALSE(positions->Load());
+    AppendPosition(List(), Named("old"));
+    positions->Save();
     const QByteArray before = Get(PosListPath());
     for (int i = 0; i < 15; ++i) // more than the limit, less than one write buffer
-        AppendPosition(PosList(), Named("a rather long name"));
+        AppendPosition(List(), Named("a rather long name"));
     std::string error;
     {
         const test::FileSizeLimit limit(4096);
-        error = ErrorOf([] { SavePositionList(); });
+        error = SaveError();
     }
     EXPECT_EQ(error.rfind("Unable to write to", 0), 0u) << error;
+    EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+    EXPECT_EQ(error.find("Unknown error"), std::string::npos) << error;
     EXPECT_EQ(Get(PosListPath()), before);
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files).size(), 1);
 }

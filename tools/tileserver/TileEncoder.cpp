@@ -1,7 +1,7 @@
 #include "TileEncoder.h"
 
 #include "TileRenderer.h"
-#include "workspace/GifWriter.h"
+#include "io/GifWriter.h"
 
 #include <QBuffer>
 #include <QImageWriter>

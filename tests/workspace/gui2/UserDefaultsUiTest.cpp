@@ -111,7 +111,8 @@ TEST_F(UserDefaultsUiTest, AnUnwritableFolderIsReportedAndTheSelectionStays) {
     selector.group.button(1)->setChecked(true);
     const QString shown =
         test::MessageDuring([&] { EXPECT_FALSE(SaveUserDefaults(&selector.box, selector.group)); });
-    EXPECT_EQ(shown, QStringLiteral("Unable to write to %1/Varrow.ini").arg(folder));
+    // The file, and the system's reason.
+    EXPECT_EQ(shown, QStringLiteral("Unable to write to %1/Varrow.ini: Not a directory").arg(folder));
     EXPECT_TRUE(selector.group.button(1)->isChecked());
 }
 

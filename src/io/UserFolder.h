@@ -1,7 +1,7 @@
 #pragma once
 
 // The per-user folder that holds "Varrow.ini" and "VarrowPosList.xml".
-// Header-only so that every module can use it without linking the workspace.
+// Header-only: every module that writes the user's files reads it.
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,8 +1,8 @@
-#include "workspace/MapImageWriters.h"
+#include "io/MapImageWriters.h"
 
-#include "workspace/ColourQuantiser.h"
-#include "workspace/ImageFileOutput.h"
-#include "workspace/RgbScanlines.h"
+#include "io/ColourQuantiser.h"
+#include "io/AtomicFile.h"
+#include "io/RgbScanlines.h"
 
 #include <QByteArray>
 
@@ -38,9 +38,9 @@ private:
 };
 
 void CheckSize(const QImage& bitmap) {
-    if (bitmap.isNull()) throw EImageFileError("Invalid Pixel Format");
+    if (bitmap.isNull()) throw EFileWriteError("Invalid Pixel Format");
     if (bitmap.width() > 0xffff || bitmap.height() > 0xffff)
-        throw EImageFileError("The picture is too large for this file format");
+        throw EFileWriteError("The picture is too large for this file format");
 }
 
 // --- TIFF ----------------------------------------------------------------------------------
@@ -56,7 +56,7 @@ void WriteTiff(const QImage& bitmap, QIODevice& out) {
     const std::uint64_t dataSize = std::uint64_t{width} * 3 * height;
     const std::uint64_t directory = TiffDataOffset + dataSize;
     if (directory + 2 + 12 * TiffEntryCount + 4 > 0xffffffffu)
-        throw EImageFileError("The picture is too large for a TIFF file");
+        throw EFileWriteError("The picture is too large for a TIFF file");
 
     THeader head;
     head.Bytes("II", 2);
@@ -249,15 +249,15 @@ void WriteLbm(const QImage& bitmap, QIODevice& out) {
 } // namespace
 
 void WriteTiffFile(const QImage& bitmap, const QString& fileName) {
-    WriteFileReplacing(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out); });
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out); });
 }
 
 void WritePcxFile(const QImage& bitmap, const QString& fileName) {
-    WriteFileReplacing(fileName, [&](QIODevice& out) { WritePcx(bitmap, out); });
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WritePcx(bitmap, out); });
 }
 
 void WriteLbmFile(const QImage& bitmap, const QString& fileName) {
-    WriteFileReplacing(fileName, [&](QIODevice& out) { WriteLbm(bitmap, out); });
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteLbm(bitmap, out); });
 }
 
 } // namespace varrow

@@ -3,7 +3,7 @@
 // The map image formats we write ourselves: uncompressed 24-bit TIFF, 24-bit PCX (three
 // run-length encoded planes) and IFF PBM (8-bit chunky pixels with a 256-colour palette).
 // Each replaces fileName only once the new file is complete; every failure raises
-// EImageFileError with the system's message. Pictures must be 1 to 65535 pixels either way.
+// EFileWriteError with the system's message. Pictures must be 1 to 65535 pixels either way.
 
 #include <QImage>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "workspace/MapImageFile.h"
+#include "io/MapImageFile.h"
 
-#include "workspace/GifWriter.h"
-#include "workspace/ImageFileOutput.h"
-#include "workspace/MapImageWriters.h"
+#include "io/GifWriter.h"
+#include "io/AtomicFile.h"
+#include "io/MapImageWriters.h"
 
 #include <QFileDevice>
 #include <QFileInfo>
@@ -12,21 +12,25 @@ namespace varrow {
 
 namespace {
 
+void WriteWithQt(const QImage& image, QIODevice& out, const char* format) {
+    QImageWriter writer(&out, format);
+    if (qstrcmp(format, "jpeg") == 0) {
+        writer.setQuality(90);
+        writer.setProgressiveScanWrite(false);
+    }
+    if (writer.write(image)) return;
+    const auto* file = qobject_cast<QFileDevice*>(&out);
+    if (file && file->error() != QFileDevice::NoError) RaiseWriteError(out);
+    RaiseWriteError(out, writer.errorString());
+}
+
 void WriteWithQt(const QImage& image, const QString& fileName, const char* format) {
-    WriteFileReplacing(fileName, [&](QIODevice& out) {
-        QImageWriter writer(&out, format);
-        if (qstrcmp(format, "jpeg") == 0) {
-            writer.setQuality(90);
-            writer.setProgressiveScanWrite(false);
-        }
-        if (writer.write(image)) return;
-        const auto* file = qobject_cast<QFileDevice*>(&out);
-        if (file && file->error() != QFileDevice::NoError) RaiseWriteError(out);
-        RaiseWriteError(out, writer.errorString());
-    });
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteWithQt(image, out, format); });
 }
 
 } // namespace
+
+void WriteJpeg(const QImage& image, QIODevice& device) { WriteWithQt(image, device, "jpeg"); }
 
 TMapImageFormat MapImageFormatOf(const QString& fileName) {
     const QString extension = QFileInfo(fileName).suffix().toLower();
@@ -42,7 +46,7 @@ TMapImageFormat MapImageFormatOf(const QString& fileName) {
 }
 
 void SaveMapImage(const QImage& mosaic, const QString& fileName) {
-    if (mosaic.isNull()) throw EImageFileError("There is no map image to save");
+    if (mosaic.isNull()) throw EFileWriteError("There is no map image to save");
     switch (MapImageFormatOf(fileName)) {
     case TMapImageFormat::Jpeg:
         WriteWithQt(mosaic, fileName, "jpeg");
@@ -51,7 +55,7 @@ void SaveMapImage(const QImage& mosaic, const QString& fileName) {
         WriteTiffFile(mosaic, fileName);
         break;
     case TMapImageFormat::Gif:
-        WriteFileReplacing(fileName, [&](QIODevice& out) { WriteGif(mosaic, out); });
+        WriteFileAtomically(fileName, [&](QIODevice& out) { WriteGif(mosaic, out); });
         break;
     case TMapImageFormat::Png:
         WriteWithQt(mosaic, fileName, "png");

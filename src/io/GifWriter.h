@@ -10,10 +10,10 @@
 namespace varrow {
 
 // The picture as a GIF file in memory. Safe to call from several threads at once. Raises
-// EImageFileError for a null picture or one larger than 65535 pixels either way.
+// EFileWriteError for a null picture or one larger than 65535 pixels either way.
 QByteArray EncodeGif(const QImage& image);
 
-// The same, written to device; a write failure raises EImageFileError.
+// The same, written to device; a write failure raises EFileWriteError.
 void WriteGif(const QImage& image, QIODevice& device);
 
 } // namespace varrow

@@ -1,4 +1,4 @@
-#include "workspace/RgbScanlines.h"
+#include "io/RgbScanlines.h"
 
 namespace varrow {
 

@@ -1,8 +1,8 @@
-#include "workspace/GifWriter.h"
+#include "io/GifWriter.h"
 
-#include "workspace/ColourQuantiser.h"
-#include "workspace/ImageFileOutput.h"
-#include "workspace/RgbScanlines.h"
+#include "io/ColourQuantiser.h"
+#include "io/AtomicFile.h"
+#include "io/RgbScanlines.h"
 
 #include <QBuffer>
 
@@ -42,7 +42,7 @@ public:
     explicit TGifFile(TGifOutput& output) {
         int error = 0;
         Gif = EGifOpen(&output, WriteToDevice, &error);
-        if (!Gif) throw EImageFileError(std::string("GIF encoder: ") + GifErrorString(error));
+        if (!Gif) throw EFileWriteError(std::string("GIF encoder: ") + GifErrorString(error));
     }
     ~TGifFile() {
         if (Gif) EGifCloseFile(Gif, nullptr);
@@ -72,11 +72,11 @@ int BitsFor(std::size_t colours) {
 } // namespace
 
 void WriteGif(const QImage& image, QIODevice& device) {
-    if (image.isNull()) throw EImageFileError("Invalid Pixel Format");
+    if (image.isNull()) throw EFileWriteError("Invalid Pixel Format");
     const int width = image.width();
     const int height = image.height();
     if (width > 0xffff || height > 0xffff)
-        throw EImageFileError("The picture is too large for a GIF file");
+        throw EFileWriteError("The picture is too large for a GIF file");
 
     TRgbScanlines rows(image);
     TColourQuantiser quantiser;
@@ -94,14 +94,14 @@ void WriteGif(const QImage& image, QIODevice& device) {
                                   static_cast<GifByteType>(qBlue(palette[i]))};
     std::unique_ptr<ColorMapObject, TMapDeleter> map(
         GifMakeMapObject(static_cast<int>(colours.size()), colours.data()));
-    if (!map) throw EImageFileError("GIF encoder: out of memory");
+    if (!map) throw EFileWriteError("GIF encoder: out of memory");
 
     TGifOutput output{&device};
     TGifFile gif(output);
     auto check = [&](int result) {
         if (result == GIF_OK) return;
         if (output.Failed) RaiseWriteError(device);
-        throw EImageFileError(std::string("GIF encoder: ") + GifErrorString(gif.Handle()->Error));
+        throw EFileWriteError(std::string("GIF encoder: ") + GifErrorString(gif.Handle()->Error));
     };
     check(EGifPutScreenDesc(gif.Handle(), width, height, bits, 0, map.get()));
     check(EGifPutImageDesc(gif.Handle(), 0, 0, width, height, false, nullptr));
@@ -112,7 +112,7 @@ void WriteGif(const QImage& image, QIODevice& device) {
     }
     if (const int error = gif.Close()) {
         if (output.Failed) RaiseWriteError(device);
-        throw EImageFileError(std::string("GIF encoder: ") + GifErrorString(error));
+        throw EFileWriteError(std::string("GIF encoder: ") + GifErrorString(error));
     }
 }
 

@@ -1,9 +1,9 @@
 // Saved map images, read back by other programs: libtiff's tiffinfo/tiffdump, ImageMagick,
 // netpbm's pcxtoppm and ilbmtoppm. Pixels are compared with the mosaic that was written.
 
-#include "workspace/MapImageFile.h"
+#include "io/MapImageFile.h"
 #include "support/ImageCompare.h"
-#include "workspace/ImageFileOutput.h"
+#include "io/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -235,13 +235,13 @@ TEST_F(MapImageFile, WriteFailuresRaiseAndKeepTheOldFile) {
     try {
         SaveMapImage(mosaic, File("missing/map.tif"));
         FAIL() << "no error";
-    } catch (const EImageFileError& e) {
+    } catch (const EFileWriteError& e) {
         EXPECT_NE(std::string(e.what()).find("map.tif"), std::string::npos) << e.what();
     }
     if (geteuid() != 0) { // root writes into any folder
         ASSERT_TRUE(QDir().mkdir(File("locked")));
         QFile::setPermissions(File("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        EXPECT_THROW(SaveMapImage(mosaic, File("locked/map.tif")), EImageFileError);
+        EXPECT_THROW(SaveMapImage(mosaic, File("locked/map.tif")), EFileWriteError);
         QFile::setPermissions(File("locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                   QFileDevice::ExeOwner);
     }
@@ -263,7 +263,7 @@ TEST_F(MapImageFile, WriteFailuresRaiseAndKeepTheOldFile) {
         try {
             SaveMapImage(mosaic, path);
             ADD_FAILURE() << name << ": no error";
-        } catch (const EImageFileError& e) {
+        } catch (const EFileWriteError& e) {
             EXPECT_NE(std::string(e.what()).find("File too large"), std::string::npos) << e.what();
         }
         setrlimit(RLIMIT_FSIZE, &old);

@@ -2,6 +2,7 @@
 
 // "Save Map Image": the file format follows the file name's extension, compared in lower case.
 
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 
@@ -12,11 +13,14 @@ enum class TMapImageFormat { Bmp, Jpeg, Tiff, Gif, Png, Pcx, Lbm };
 // ".jpg"/".jpeg", ".tif"/".tiff", ".gif", ".png", ".pcx", ".lbm"; anything else is BMP.
 TMapImageFormat MapImageFormatOf(const QString& fileName);
 
+// JPEG at quality 90, baseline, as saved maps and KMZ overlays are written.
+void WriteJpeg(const QImage& image, QIODevice& device);
+
 // Writes the mosaic (Format_RGB32) to fileName in the format its extension names: JPEG at
 // quality 90, baseline; TIFF and PCX 24-bit; GIF and IFF 8-bit with a palette; PNG 24-bit;
 // BMP as the picture is. The picture is read in place, never copied whole. A file of that
-// name is replaced only by a complete new one; a failure raises EImageFileError
-// (workspace/ImageFileOutput.h) with the system's message.
+// name is replaced only by a complete new one; a failure raises EFileWriteError
+// (io/AtomicFile.h) with the system's message.
 void SaveMapImage(const QImage& mosaic, const QString& fileName);
 
 } // namespace varrow

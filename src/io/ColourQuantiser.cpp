@@ -1,4 +1,4 @@
-#include "workspace/ColourQuantiser.h"
+#include "io/ColourQuantiser.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // GIF files read back by ImageMagick and compared with the picture that was encoded.
 
-#include "workspace/GifWriter.h"
+#include "io/GifWriter.h"
 #include "support/ImageCompare.h"
-#include "workspace/ImageFileOutput.h"
+#include "io/AtomicFile.h"
 
 #include <QPainter>
 #include <QProcess>
@@ -107,8 +107,8 @@ TEST(GifWriter, EncodesOnManyThreadsAtOnce) {
 }
 
 TEST(GifWriter, RefusesWhatAGifCannotHold) {
-    EXPECT_THROW(EncodeGif(QImage()), EImageFileError);
-    EXPECT_THROW(EncodeGif(QImage(70000, 1, QImage::Format_RGB32)), EImageFileError);
+    EXPECT_THROW(EncodeGif(QImage()), EFileWriteError);
+    EXPECT_THROW(EncodeGif(QImage(70000, 1, QImage::Format_RGB32)), EFileWriteError);
 }
 
 } // namespace
