@@ -81,11 +81,12 @@ struct TRun {
 
 // Loads one view and returns when the load has reached 100 percent.
 TRun Load(TTileLoader& loader, int n) {
-    QImage mosaic = AllocateMosaic(n, n);
+    QImage mosaic(n * TileSize, n * TileSize, QImage::Format_RGB32);
+    mosaic.fill(Qt::white);
     QEventLoop loop;
     bool complete = false;
-    loader.OnProgress = [&](int percent, int, const QString&) {
-        if (percent == 100) {
+    loader.OnProgress = [&](const TLoadStats& stats) {
+        if (stats.Complete()) {
             complete = true;
             loop.quit();
         }
@@ -150,12 +151,12 @@ int main(int argc, char** argv) {
             // not the loader's, so it sees every tile once beforehand.
             TRun first;
             {
-                TTileLoader warm(server.Base);
+                TTileLoader warm(std::make_shared<TTileServiceSource>(server.Base));
                 warm.SetMaxWorkers(TTileLoader::BroadbandWorkers);
                 first = Load(warm, size);
             }
             Print(qPrintable(QStringLiteral("first %1 x %1 (service renders)").arg(size)), first);
-            TTileLoader loader(server.Base);
+            TTileLoader loader(std::make_shared<TTileServiceSource>(server.Base));
             loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
             const TRun cold = Load(loader, size);
             const double ideal =
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
             std::printf("%-34s ideal %.1f ms  ratio %.3f\n", "", ideal,
                         ideal > 0 ? cold.Milliseconds / ideal : 0.0);
 
-            TTileLoader small(server.Base);
+            TTileLoader small(std::make_shared<TTileServiceSource>(server.Base));
             small.SetMaxWorkers(TTileLoader::BroadbandWorkers);
             Load(small, reloadSize);
             const TRun reload = Load(small, reloadSize);
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "cannot start %s\n", qPrintable(executable));
                 return 1;
             }
-            TTileLoader loader(server.Base);
+            TTileLoader loader(std::make_shared<TTileServiceSource>(server.Base));
             loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
             Load(loader, fastSize); // the service renders and encodes every tile once
             for (int round = 1; round <= 3; ++round) {

@@ -187,6 +187,9 @@ TGeoPosition UtmToGeographic(int zone, int datum, double northing, double eastin
              720 +
          H * Dx8 * (1385 + 3633 * T + 4095 * T2 + 1575 * T3) / 40320) *
         RadToDeg;
+    // Near the poles the series diverges; no place lies beyond them.
+    if (g.Latitude > 90.0) g.Latitude = 90.0;
+    if (g.Latitude < -90.0) g.Latitude = -90.0;
     return g;
 }
 

@@ -57,6 +57,11 @@ struct TIdHTTPEx::TCallbacks {
     static size_t WriteBody(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<TIdHTTPEx*>(user);
         const size_t bytes = size * count;
+        if (self->MaxBodyBytes > 0 &&
+            self->Received.size() + static_cast<qint64>(bytes) > self->MaxBodyBytes) {
+            self->TooLarge = true;
+            return 0; // fails the transfer before the body is held
+        }
         // No exception may cross libcurl, not even bad_alloc from the append.
         try {
             self->Received.append(data, static_cast<qsizetype>(bytes));
@@ -121,6 +126,7 @@ void TIdHTTPEx::GetBody(const QString& url) {
     Host = parsed.port() >= 0 ? QStringLiteral("%1:%2").arg(parsed.host()).arg(parsed.port())
                               : parsed.host();
     Received.clear();
+    TooLarge = false;
     HandlerError = nullptr;
     char errorText[CURL_ERROR_SIZE] = {};
 
@@ -133,6 +139,9 @@ void TIdHTTPEx::GetBody(const QString& url) {
     // The watchdog covers the whole request: connect, send and receive.
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(TimeOut > 0 ? TimeOut : 0));
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+    // A body announced as too long is refused before any of it is read.
+    if (MaxBodyBytes > 0)
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(MaxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TCallbacks::WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -186,6 +195,13 @@ void TIdHTTPEx::GetBody(const QString& url) {
     if (closed) {
         Status(QStringLiteral("Disconnected."));
         throw THttpError("Connection closed.");
+    }
+    if (TooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+        Received.clear();
+        Status(QStringLiteral("Disconnected."));
+        throw THttpError(QStringLiteral("Tile too large: more than %1 MiB")
+                             .arg(MaxBodyBytes / (1024 * 1024))
+                             .toStdString());
     }
     if (result != CURLE_OK) {
         Status(QStringLiteral("Disconnected."));

@@ -37,6 +37,9 @@ public:
 
     // Milliseconds for one whole request (connect, send, receive); 0 = no limit.
     int TimeOut = DefaultTimeOut;
+    // A longer body ends the request at once ("Tile too large: more than 4
+    // MiB"); 0 = no limit.
+    qint64 MaxBodyBytes = 0;
     // Body of the last successful request; a failed one leaves it as it was.
     QByteArray Body;
     // Raised on the requesting thread for every packet of the response read.
@@ -63,6 +66,7 @@ private:
     void* Multi = nullptr; // CURLM*, which lets CloseConnection wake a waiting request
     std::atomic<bool> CloseRequested{false};
     QByteArray Received;             // the running request's body so far
+    bool TooLarge = false;           // the running request passed MaxBodyBytes
     QString Host;                    // for the status texts
     std::exception_ptr HandlerError; // a notification handler threw inside libcurl
 };

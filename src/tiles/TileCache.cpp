@@ -12,7 +12,7 @@ void TTileCache::SetCapacity(int count) {
     std::lock_guard<std::mutex> guard(Lock);
     Entries.assign(static_cast<size_t>(count), TTileEntry{});
     for (TTileEntry& entry : Entries)
-        entry.Bitmap = QImage(TileWidth, TileHeight, QImage::Format_RGB888);
+        entry.Bitmap = QImage(TileSize, TileSize, QImage::Format_RGB888);
     ClearLocked();
 }
 
@@ -23,6 +23,7 @@ void TTileCache::ClearLocked() {
         entry.Location.Scale = 0.0;
         entry.Location.Tile = TPoint{0, 0};
         entry.Location.Zone = 0;
+        entry.Source.clear();
         entry.Age = EmptyAge;
     }
 }
@@ -38,10 +39,10 @@ void TTileCache::AgeAll() {
         if (entry.Age != EmptyAge) ++entry.Age; // an empty slot stays recognisably empty
 }
 
-bool TTileCache::Lookup(const TTileLocation& key, QImage& target) {
+bool TTileCache::Lookup(const TTileLocation& key, const QString& source, QImage& target) {
     std::lock_guard<std::mutex> guard(Lock);
     for (TTileEntry& entry : Entries) {
-        if (SameTile(entry.Location, key)) {
+        if (SameTile(entry.Location, key) && entry.Source == source) {
             entry.Age = 0;
             // Shares the pixels until either side writes; a later Store into
             // this slot then copies, so the caller's tile never changes under it.
@@ -66,10 +67,12 @@ int TTileCache::FindSlot() const {
     return chosen;
 }
 
-void TTileCache::Store(const QImage& bitmap, const TTileLocation& location, int age) {
+void TTileCache::Store(const QImage& bitmap, const TTileLocation& location, const QString& source,
+                       int age) {
     std::lock_guard<std::mutex> guard(Lock);
     TTileEntry& entry = Entries[static_cast<size_t>(FindSlot())];
     entry.Location = location;
+    entry.Source = source;
     QImage& slot = entry.Bitmap;
     if (slot.size() == bitmap.size() && slot.format() == bitmap.format() && !bitmap.isNull()) {
         // The usual case: copy the pixels into the slot's own image, no allocation.

@@ -7,6 +7,7 @@
 #include "TileLibrary.h"
 
 #include <QImage>
+#include <QString>
 
 #include <mutex>
 #include <vector>
@@ -22,6 +23,7 @@ public:
     struct TTileEntry {
         QImage Bitmap;
         TTileLocation Location;
+        QString Source; // key of the tile source it came from
         int Age = EmptyAge;
     };
 
@@ -30,17 +32,18 @@ public:
     TTileCache& operator=(const TTileCache&) = delete;
 
     const int Capacity = DefaultCapacity;
-    const int TileWidth = TileSize;
-    const int TileHeight = TileSize;
 
     // Every slot empty; the images stay allocated.
     void Clear();
     // One more view load for every slot; called at the start of each load.
     void AgeAll();
+    // A tile is known by its theme, scale, column, row and zone, and by the
+    // source that served it: another source's tile at the same place is
+    // another tile.
     // On a hit: the slot's age becomes 0, target gets the tile, true.
-    bool Lookup(const TTileLocation& key, QImage& target);
+    bool Lookup(const TTileLocation& key, const QString& source, QImage& target);
     // Copies bitmap and location into the slot FindSlot picks.
-    void Store(const QImage& bitmap, const TTileLocation& location, int age);
+    void Store(const QImage& bitmap, const TTileLocation& location, const QString& source, int age);
 
     // A copy of one slot, for the tile info dialog and for checks.
     TTileEntry Entry(int index) const;

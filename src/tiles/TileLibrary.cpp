@@ -1,5 +1,6 @@
 #include "TileLibrary.h"
 
+#include <QUrl>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -140,28 +141,72 @@ QString BuildTileUrl(const TTileLocation& location) {
     return BuildTileUrl(location, ResolveTileService());
 }
 
+QString TileServiceProblem(const QString& base) {
+    const QUrl url(base, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+        !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment())
+        return QString();
+    return QStringLiteral("\"%1\" is not the address of a tile service: it must start with "
+                          "http:// or https://, as in http://127.0.0.1:8600.")
+        .arg(base);
+}
+
+QString TileCountProblem(int nx, int ny) {
+    if (nx >= 1 && ny >= 1 && nx <= MaxTilesPerSide && ny <= MaxTilesPerSide) return QString();
+    return QStringLiteral("A map is 1 to %1 tiles in each direction, not %2 × %3.")
+        .arg(MaxTilesPerSide)
+        .arg(nx)
+        .arg(ny);
+}
+
+namespace {
+constexpr std::int32_t ZoneCount = 60;
+} // namespace
+
+bool IsValidZone(int zone) { return zone != 0 && zone >= -ZoneCount && zone <= ZoneCount; }
+
+QString ZoneProblem(int zone) {
+    if (IsValidZone(zone)) return QString();
+    return QStringLiteral("Zone %1 does not exist: UTM zones are 1 to 60, negative (-1 to -60) "
+                          "south of the equator.")
+        .arg(zone);
+}
+
+std::int32_t EastZoneOf(std::int32_t zone) {
+    if (zone < 0 && zone >= -ZoneCount) return zone == -ZoneCount ? -1 : zone - 1;
+    if (zone == ZoneCount) return 1;
+    return zone + 1;
+}
+
+std::int32_t WestZoneOf(std::int32_t zone) {
+    if (zone < 0 && zone >= -ZoneCount) return zone == -1 ? -ZoneCount : zone + 1;
+    if (zone == 1) return ZoneCount;
+    return zone - 1;
+}
+
 int TilesPerZone(double scale) { return TruncToInt(ZoneSpan / (TileSize * scale)); }
 
 void WrapTileColumn(std::int32_t& column, std::int32_t& zone, double scale) {
     const int n = TilesPerZone(scale);
     if (column < 0) {
         column += n;
-        --zone;
+        zone = WestZoneOf(zone);
     }
     if (column > n - 1) {
         column -= n;
-        ++zone;
+        zone = EastZoneOf(zone);
     }
 }
 
 void WrapEasting(double& easting, std::int32_t& zone) {
     if (easting > ZoneSpan) {
         easting -= ZoneSpan;
-        ++zone;
+        zone = EastZoneOf(zone);
     }
     if (easting < 0) {
         easting = ZoneSpan - (0 - easting);
-        --zone;
+        zone = WestZoneOf(zone);
     }
 }
 

@@ -12,6 +12,7 @@ namespace varrow {
 
 constexpr int TileSize = 200;         // pixels, width and height of every tile
 constexpr double ZoneSpan = 921600.0; // metres of easting one zone's tile grid covers
+constexpr int MaxTilesPerSide = 75;    // a map is 1 to 75 tiles in each direction
 
 // Enumeration values are what records, the cache and the position file carry;
 // they are not the order of the theme selector (see ThemeFromSelectorIndex).
@@ -66,11 +67,29 @@ extern const char* const DefaultTileService;
 // Base address of the tile service: $VARROW_TILE_SERVICE, else the configured
 // value when not empty, else DefaultTileService. Trailing slashes are dropped.
 QString ResolveTileService(const QString& configured = QString());
+// Why an address cannot be a tile service (it must be http:// or https:// with
+// a host, and no query), naming it; empty when it can.
+QString TileServiceProblem(const QString& base);
 
 QString BuildTileUrl(const TTileLocation& location, const QString& serviceBase);
 QString BuildTileUrl(const TTileLocation& location); // with ResolveTileService()
 
+// "A map is 1 to 75 tiles in each direction, not 80 × 3." when either count
+// is out of range, empty otherwise.
+QString TileCountProblem(int nx, int ny);
+
+// UTM zones are 1 to 60 north of the equator and -1 to -60 south of it.
+bool IsValidZone(int zone);
+// "Zone 0 does not exist: ..." for a zone that is not, empty otherwise.
+QString ZoneProblem(int zone);
+// The zone east (west) of a zone in its own hemisphere: east of 13 is 14, east
+// of -13 is -14; east of 60 is 1 and east of -60 is -1. Zones that do not
+// exist are moved by one as if they were northern.
+std::int32_t EastZoneOf(std::int32_t zone);
+std::int32_t WestZoneOf(std::int32_t zone);
+
 int TilesPerZone(double scale);
+// A column off either side of the zone's tile grid moves into the neighbour zone.
 void WrapTileColumn(std::int32_t& column, std::int32_t& zone, double scale);
 void WrapEasting(double& easting, std::int32_t& zone);
 

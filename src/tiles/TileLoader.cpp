@@ -31,33 +31,11 @@ private:
 
 } // namespace
 
-QImage AllocateMosaic(int nx, int ny) {
-    if (nx < 1 || ny < 1 || nx > TTileLoader::MaxTilesPerSide || ny > TTileLoader::MaxTilesPerSide)
-        throw TLoadError(QStringLiteral("A map is 1 to %1 tiles in each direction, not %2 × %3.")
-                             .arg(TTileLoader::MaxTilesPerSide)
-                             .arg(nx)
-                             .arg(ny)
-                             .toStdString());
-    const int width = nx * TileSize;
-    const int height = ny * TileSize;
-    QImage mosaic(width, height, QImage::Format_RGB32);
-    if (mosaic.isNull()) {
-        const double megabytes = double(width) * height * 4 / (1024.0 * 1024.0);
-        throw TLoadError(QStringLiteral("Not enough memory for a map of %1 × %2 pixels (%3 MB). "
-                                        "Choose fewer tiles.")
-                             .arg(width)
-                             .arg(height)
-                             .arg(std::ceil(megabytes))
-                             .toStdString());
-    }
-    mosaic.fill(Qt::white);
-    return mosaic;
-}
-
-TTileLoader::TTileLoader(const QString& serviceBase)
-    : Base(serviceBase), TimeOutValue(TTileWorkerThread::TimeOut) {
+TTileLoader::TTileLoader(TTileSourcePtr source)
+    : SourceValue(std::move(source)), TimeOutValue(TTileWorkerThread::TimeOut) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) throw TLoadError("The tile loader needs a running Qt application.");
+    if (!SourceValue) throw TLoadError("The tile loader needs a tile source.");
     Context = std::make_unique<QObject>();
     if (Context->thread() != app->thread()) Context->moveToThread(app->thread());
     Dispatcher = std::thread(&TTileLoader::DispatcherLoop, this);
@@ -96,14 +74,41 @@ void TTileLoader::SetMaxWorkers(int n) {
     Wake.notify_all();
 }
 
-void TTileLoader::SetServiceBase(const QString& base) {
+void TTileLoader::SetSource(TTileSourcePtr source) {
+    if (!source) return;
     std::lock_guard<std::mutex> guard(Lock);
-    Base = base;
+    SourceValue = std::move(source);
 }
 
-QString TTileLoader::ServiceBase() const {
+TTileSourcePtr TTileLoader::Source() const {
     std::lock_guard<std::mutex> guard(Lock);
-    return Base;
+    return SourceValue;
+}
+
+TLoadStats TTileLoader::Stats() const {
+    TLoadStats stats;
+    stats.Generation = LoadGeneration.load();
+    stats.Done = DoneCount.load();
+    stats.Total = TotalCount.load();
+    stats.Percent = PercentValue.load();
+    stats.CacheHits = CacheHitCount.load();
+    stats.Retries = RetryCount.load();
+    stats.Lost = LostCount.load();
+    {
+        std::lock_guard<std::mutex> guard(StatusLock);
+        stats.Status = Status;
+        stats.LastError = LastErrorText;
+    }
+    stats.Source = Source()->Name();
+    return stats;
+}
+
+void TTileLoader::CountRetry(const QString& error) {
+    {
+        std::lock_guard<std::mutex> guard(StatusLock);
+        LastErrorText = error;
+    }
+    RetryCount.fetch_add(1);
 }
 
 void TTileLoader::SetRequestTimeOut(int milliseconds) {
@@ -169,6 +174,10 @@ int TTileLoader::ProgressPercent(int done, int total, int bytes) {
 }
 
 void TTileLoader::ReportProgress() {
+    // What the workers of an aborted load report is not progress: the abort
+    // ends with a report of its own, and nothing of it may look like the end
+    // of the load that follows.
+    if (Aborting.load()) return;
     if (OnGuiThread()) {
         DeliverProgress();
         return;
@@ -183,10 +192,10 @@ void TTileLoader::ReportProgress() {
 }
 
 void TTileLoader::DeliverProgress() {
-    const int bytes = BytesCount.load();
-    const int percent = ProgressPercent(DoneCount.load(), TotalCount.load(), bytes);
+    if (Aborting.load()) return;
+    const int percent = ProgressPercent(DoneCount.load(), TotalCount.load(), BytesCount.load());
     PercentValue.store(percent);
-    if (OnProgress) OnProgress(percent, bytes, StatusText());
+    if (OnProgress) OnProgress(Stats());
 }
 
 void TTileLoader::BeginLoad(int total) {
@@ -197,6 +206,7 @@ void TTileLoader::BeginLoad(int total) {
     {
         std::lock_guard<std::mutex> guard(StatusLock);
         Status.clear();
+        LastErrorText.clear();
     }
     LostCount.store(0);
     RetryCount.store(0);
@@ -226,12 +236,8 @@ void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool o
     if (!OnGuiThread()) throw TLoadError("A view can only be loaded from the GUI thread.");
     if (Aborting.load())
         throw TLoadError("A view cannot be loaded while the previous load is being aborted.");
-    if (nx < 1 || ny < 1 || nx > MaxTilesPerSide || ny > MaxTilesPerSide)
-        throw TLoadError(QStringLiteral("A map is 1 to %1 tiles in each direction, not %2 × %3.")
-                             .arg(MaxTilesPerSide)
-                             .arg(nx)
-                             .arg(ny)
-                             .toStdString());
+    const QString counts = TileCountProblem(nx, ny);
+    if (!counts.isEmpty()) throw TLoadError(counts.toStdString());
     if (canvas.isNull() || canvas.width() != nx * TileSize || canvas.height() != ny * TileSize)
         throw TLoadError(QStringLiteral("The map image is %1 × %2 pixels, not the %3 × %4 that "
                                         "the view needs; it could not be allocated.")
@@ -245,6 +251,7 @@ void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool o
     if (IsBusy() || PendingCount() > 0) Abort();
 
     TileCache.AgeAll();
+    const QString source = Source()->Key();
     const int generation = ++LoadGeneration;
     BeginLoad((nx + 2) * (ny + 2));
     if (LoadGeneration != generation) return;
@@ -261,7 +268,7 @@ void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool o
             // the column would lie.
             const TPoint position{TileSize * i - location.Offset.X,
                                   TileSize * (ny - 1 - j) + location.Offset.Y};
-            if (TileCache.Lookup(request, tile)) {
+            if (TileCache.Lookup(request, source, tile)) {
                 DrawOnCanvas(tile, canvas, position, request);
                 // A handler aborted this load or started another: the rest
                 // of this layout would draw into a mosaic its owner let go.
@@ -329,7 +336,9 @@ void TTileLoader::Abort() {
         }
         Wake.notify_all();
         try {
-            ReportProgress();
+            TLoadStats stats = Stats();
+            stats.Aborted = true;
+            if (OnProgress) OnProgress(stats);
         } catch (...) {
             qWarning("Tile loader: the progress handler failed during an abort");
         }
@@ -347,7 +356,7 @@ bool TTileLoader::StartWorker(const TTileRequest& request) {
     worker->StatusHandler = [this](TIdHTTPEx* sender, const QString& text) {
         StatusChanged(sender, text);
     };
-    worker->ServiceBase = Base;
+    worker->Source = SourceValue;
     worker->RequestTimeOut = TimeOutValue;
     TTileWorkerThread* started = worker.get();
     // Listed before its thread runs, so its end always finds it here.
@@ -422,6 +431,7 @@ void TTileLoader::PacketReceived(TIdHTTPEx*) {
 }
 
 void TTileLoader::StatusChanged(TIdHTTPEx*, const QString& text) {
+    if (Aborting.load()) return; // the abort's own status stands
     {
         std::lock_guard<std::mutex> guard(StatusLock);
         Status = text;

@@ -6,15 +6,17 @@
 // finished tiles, cache hits, failed attempts and lost tiles and reports them
 // on the GUI thread (the thread of the Qt application).
 //
-// The owner: creates the loader on the GUI thread, sets OnProgress (and
-// OnTileDrawn, OnError), and for every load calls Abort, SetMaxWorkers,
-// allocates the mosaic with AllocateMosaic and calls LoadView. It keeps the
-// mosaic alive until the load has reached 100 percent or Abort has returned,
-// and runs the Qt event loop meanwhile: tiles are drawn and progress is
-// reported from it.
+// The owner (the map session): creates the loader on the GUI thread, sets
+// OnProgress (and OnTileDrawn, OnError) and a tile source, and for every load
+// calls Abort, SetMaxWorkers, clears the mosaic and calls LoadView. It keeps
+// the mosaic alive until the load has reached 100 percent or Abort has
+// returned, and runs the Qt event loop meanwhile: tiles are drawn and progress
+// is reported from it.
 
+#include "LoadStats.h"
 #include "TileCache.h"
 #include "TileLibrary.h"
+#include "TileSource.h"
 
 #include <QImage>
 #include <QRect>
@@ -42,10 +44,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A cleared mosaic (Format_RGB32, white) of nx by ny tiles; throws TLoadError
-// with a message the user can read when the memory cannot be had.
-QImage AllocateMosaic(int nx, int ny);
-
 struct TTileRequest {
     QImage* Canvas = nullptr;
     TPoint Position;        // top-left corner of the tile in mosaic pixels
@@ -54,7 +52,7 @@ struct TTileRequest {
 
 class TTileLoader {
 public:
-    using TProgressEvent = std::function<void(int percent, int bytes, const QString& status)>;
+    using TProgressEvent = std::function<void(const TLoadStats& stats)>;
     // The mosaic rectangle a tile was drawn into, unclipped: it may lie partly
     // or wholly outside the mosaic (the ring around the view).
     using TTileDrawnEvent = std::function<void(const QRect& rect)>;
@@ -63,13 +61,12 @@ public:
     static constexpr int BroadbandWorkers = 14;
     static constexpr int DialupWorkers = 1;
     static constexpr int InitialMaxWorkers = 10;
-    static constexpr int MaxTilesPerSide = 75;
     // A tile in flight is credited up to 0.8 of its share, reckoning this many bytes.
     static constexpr int BytesPerTile = 13000;
     static constexpr int BytesPerPacket = 256;
 
     // GUI thread, with a Q(Core)Application in place. Starts the dispatcher.
-    explicit TTileLoader(const QString& serviceBase = ResolveTileService());
+    explicit TTileLoader(TTileSourcePtr source);
     // Stops the dispatcher, aborts any load (waiting for its workers) and frees the cache.
     ~TTileLoader();
     TTileLoader(const TTileLoader&) = delete;
@@ -87,8 +84,9 @@ public:
     // Worker limit for the connection-speed selector: 0 "Broadband", 1 "Dialup".
     static int WorkersForConnectionSpeed(int selectorIndex);
 
-    void SetServiceBase(const QString& base);
-    QString ServiceBase() const;
+    // Workers started from now on ask source; running ones finish with theirs.
+    void SetSource(TTileSourcePtr source);
+    TTileSourcePtr Source() const;
     // Watchdog of each download attempt; TTileWorkerThread::TimeOut unless changed.
     void SetRequestTimeOut(int milliseconds);
     int RequestTimeOut() const;
@@ -107,6 +105,9 @@ public:
     TTileCache& Cache() { return TileCache; }
     // Held while anything draws into the mosaic; re-entrant for the GUI thread.
     std::recursive_mutex& CanvasLock() { return CanvasMutex; }
+
+    // The counters as they are now, with the load's generation.
+    TLoadStats Stats() const;
 
     int Done() const { return DoneCount.load(); }
     int Total() const { return TotalCount.load(); }
@@ -127,7 +128,7 @@ private:
     friend class TTileWorkerThread;
 
     // Called by workers on their own threads.
-    void CountRetry() { RetryCount.fetch_add(1); }
+    void CountRetry(const QString& error);
     void TileFetched(const QImage& tile, QImage* canvas, TPoint position,
                      const TTileLocation& location);
     void ShowError(const QString& message);
@@ -162,13 +163,14 @@ private:
     std::vector<std::unique_ptr<TTileWorkerThread>> ActiveWorkers;
     std::vector<std::unique_ptr<TTileWorkerThread>> Finished; // joined by the dispatcher
     bool StopRequested = false;
-    QString Base;
+    TTileSourcePtr SourceValue;
     int TimeOutValue;
 
     std::atomic<bool> Aborting{false};
-    // GUI thread only: bumped by every load and abort, so that a load whose
-    // handler aborted or restarted it stops laying out its tiles.
-    int LoadGeneration = 0;
+    // Bumped by every load and abort (on the GUI thread), so that a load whose
+    // handler aborted or restarted it stops laying out its tiles, and every
+    // report says which load it is of.
+    std::atomic<int> LoadGeneration{0};
     std::atomic<int> MaxWorkersValue{InitialMaxWorkers};
     std::atomic<int> DoneCount{0};
     std::atomic<int> TotalCount{0};
@@ -180,6 +182,7 @@ private:
     std::atomic<bool> ProgressPosted{false};
     mutable std::mutex StatusLock;
     QString Status;
+    QString LastErrorText;
 
     std::thread Dispatcher;
 };

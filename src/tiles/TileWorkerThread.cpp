@@ -40,12 +40,16 @@ void TTileWorkerThread::DrawTile(const QImage& bitmap, QImage& canvas, TPoint po
 }
 
 bool TTileWorkerThread::FetchTile(TIdHTTPEx& client, QImage& bitmap, const TTileLocation& location,
-                                  const QString& serviceBase) {
+                                  const TTileSource& source, QString* error) {
     try {
-        return client.GetBitmap(BuildTileUrl(location, serviceBase), bitmap);
+        source.FetchTile(client, location, bitmap);
+        return true;
+    } catch (const std::exception& e) {
+        if (error) *error = QString::fromUtf8(e.what());
     } catch (...) {
-        return false;
+        if (error) *error = QStringLiteral("Unknown error");
     }
+    return false;
 }
 
 bool TTileWorkerThread::FetchWithRetries() {
@@ -58,6 +62,7 @@ bool TTileWorkerThread::FetchWithRetries() {
     client->OnPacketRecvd = PacketHandler;
     client->OnStatus = StatusHandler;
     client->TimeOut = RequestTimeOut;
+    client->MaxBodyBytes = MaxTileBodyBytes;
     {
         std::lock_guard<std::mutex> guard(HttpLock);
         Http = client.get();
@@ -65,8 +70,9 @@ bool TTileWorkerThread::FetchWithRetries() {
     bool fetched = false;
     for (int attempt = 0; attempt < MaxAttempts && !fetched; ++attempt) {
         if (AbortFlag.load()) break;
-        fetched = FetchTile(*client, Bitmap, TileLocation, ServiceBase);
-        if (!fetched) Loader->CountRetry();
+        QString error;
+        fetched = FetchTile(*client, Bitmap, TileLocation, *Source, &error);
+        if (!fetched) Loader->CountRetry(error);
     }
     {
         std::lock_guard<std::mutex> guard(HttpLock);
@@ -86,7 +92,7 @@ void TTileWorkerThread::Execute() {
     if (fetched) {
         try {
             Loader->TileFetched(Bitmap, Canvas, TilePosition, TileLocation);
-            Cache->Store(Bitmap, TileLocation, 0);
+            Cache->Store(Bitmap, TileLocation, Source->Key(), 0);
         } catch (const std::exception& error) {
             Loader->ShowError(QString::fromUtf8(error.what()));
         } catch (...) {

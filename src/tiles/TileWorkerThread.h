@@ -6,6 +6,7 @@
 
 #include "NetLib.h"
 #include "TileLibrary.h"
+#include "TileSource.h"
 
 #include <QImage>
 #include <QString>
@@ -36,7 +37,7 @@ public:
     TTileLoader* Loader = nullptr;
     TIdHTTPEx::TNotifyEvent PacketHandler;
     TIdHTTPEx::TOnStatus StatusHandler;
-    QString ServiceBase;          // base address of the tile service
+    TTileSourcePtr Source;        // where the tile comes from
     int RequestTimeOut = TimeOut; // watchdog of each attempt, milliseconds
 
     void Start();
@@ -51,9 +52,9 @@ public:
     // and frames it in black when the location's Outline is set.
     static void DrawTile(const QImage& bitmap, QImage& canvas, TPoint position,
                          const TTileLocation& location);
-    // One attempt; false on any failure, which is not reported.
+    // One attempt; false on any failure, whose reason goes to *error.
     static bool FetchTile(TIdHTTPEx& client, QImage& bitmap, const TTileLocation& location,
-                          const QString& serviceBase);
+                          const TTileSource& source, QString* error = nullptr);
 
 private:
     void Execute();

@@ -1,5 +1,8 @@
 #include "WebImageLoader.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
 #include <array>
 #include <cstring>
 
@@ -63,7 +66,20 @@ TWebImageKind ImageKindFromExtension(const QString& extension) {
     return TWebImageKind::Unknown;
 }
 
-void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap) {
+namespace {
+
+[[noreturn]] void WrongSize(QSize found, QSize required) {
+    throw TImageError(QStringLiteral("Tile is %1 × %2 pixels, not %3 × %4")
+                          .arg(found.width())
+                          .arg(found.height())
+                          .arg(required.width())
+                          .arg(required.height())
+                          .toStdString());
+}
+
+} // namespace
+
+void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap, QSize required) {
     if (body.size() < SignatureLength) throw TImageError("Stream read error");
     TWebImageKind kind = ImageKindFromSignature(body.left(SignatureLength));
     if (kind == TWebImageKind::Unknown) {
@@ -74,10 +90,19 @@ void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap) {
                 (QStringLiteral("Unsupport Image Type: ") + extension).toUtf8().toStdString());
     }
     const char* format = QtFormatOf(kind);
+    QBuffer buffer;
+    buffer.setData(body);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    // A small body can hold a huge picture: its size is known before its pixels.
+    const QSize announced = reader.size();
+    if (required.isValid() && announced.isValid() && announced != required)
+        WrongSize(announced, required);
     QImage decoded;
-    if (!decoded.loadFromData(body, format))
+    if (!reader.read(&decoded))
         throw TImageError(
             QStringLiteral("Cannot decode the %1 image.").arg(QLatin1String(format)).toStdString());
+    if (required.isValid() && decoded.size() != required) WrongSize(decoded.size(), required);
     // Palette GIFs, grey PNGs and 32-bit BMPs all end up as plain RGB.
     QImage converted = decoded.convertToFormat(QImage::Format_RGB888);
     if (converted.isNull()) throw TImageError("Not enough memory to convert the image.");

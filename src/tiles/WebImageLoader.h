@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <stdexcept>
@@ -31,7 +32,11 @@ TWebImageKind ImageKindFromExtension(const QString& extension);
 
 // Fills bitmap (Format_RGB888) from body, or throws TImageError: "Stream read
 // error" for a body shorter than SignatureLength, "Unsupport Image Type: " and
-// the extension when no kind is found, or a decoding message.
-void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap);
+// the extension when no kind is found, or a decoding message. With a required
+// size, an image of another size fails ("Tile is W × H pixels, not 200 ×
+// 200"), told from the header before the pixels are decoded where the format
+// allows.
+void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap,
+                 QSize required = QSize());
 
 } // namespace varrow

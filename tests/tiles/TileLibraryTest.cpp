@@ -125,6 +125,32 @@ TEST(TileLibrary, ColumnsWrapOneZoneAtATime) {
     EXPECT_EQ(zone, 2);
 }
 
+TEST(TileLibrary, NeighbourZonesFollowTheHemisphereAndWrapAroundTheGlobe) {
+    // South of the equator zones are negative: east of -13 is -14.
+    struct Case {
+        int col, zone, wantCol, wantZone;
+    } cases[] = {{9, -13, 0, -14}, {-1, -13, 8, -12}, {9, -60, 0, -1},  {-1, -1, 8, -60},
+                 {9, 60, 0, 1},    {-1, 1, 8, 60},    {4, -13, 4, -13}};
+    for (const Case& c : cases) {
+        std::int32_t col = c.col, zone = c.zone;
+        WrapTileColumn(col, zone, 512.0);
+        EXPECT_EQ(col, c.wantCol) << c.col << " in zone " << c.zone;
+        EXPECT_EQ(zone, c.wantZone) << c.col << " in zone " << c.zone;
+    }
+    double e = 921600.5;
+    std::int32_t zone = -13;
+    WrapEasting(e, zone);
+    EXPECT_EQ(zone, -14);
+    e = -0.5;
+    WrapEasting(e, zone);
+    EXPECT_EQ(zone, -13);
+
+    EXPECT_TRUE(IsValidZone(1) && IsValidZone(60) && IsValidZone(-1) && IsValidZone(-60));
+    for (int bad : {0, 61, -61, 1000})
+        EXPECT_EQ(ZoneProblem(bad).isEmpty(), false) << bad;
+    EXPECT_TRUE(ZoneProblem(0).contains(QStringLiteral("1 to 60")));
+}
+
 TEST(TileLibrary, EastingsWrapOnlyStrictlyPastTheEdges) {
     struct Case {
         double e;

@@ -40,23 +40,23 @@ bool Complete(const TTileLoader& loader) {
     return loader.Percent() == 100 && !loader.IsBusy();
 }
 
-struct TReport {
-    int Percent;
-    int Done;
-    int Total;
-    QString Status;
-};
+// A cleared mosaic of nx by ny tiles, as the loader expects it.
+QImage Mosaic(int nx, int ny) {
+    QImage mosaic(nx * TileSize, ny * TileSize, QImage::Format_RGB32);
+    mosaic.fill(Qt::white);
+    return mosaic;
+}
 
 // Everything a loader tells its owner.
 struct TWatch {
     explicit TWatch(TTileLoader& loader) {
-        loader.OnProgress = [this, &loader](int percent, int, const QString& status) {
-            Reports.push_back({percent, loader.Done(), loader.Total(), status});
+        loader.OnProgress = [this, &loader](const TLoadStats& stats) {
+            Reports.push_back(stats);
             PeakWorkers = std::max(PeakWorkers, loader.ActiveWorkerCount());
         };
         loader.OnTileDrawn = [this](const QRect& rect) { Drawn.push_back(rect); };
     }
-    std::vector<TReport> Reports;
+    std::vector<TLoadStats> Reports;
     std::vector<QRect> Drawn;
     int PeakWorkers = 0;
 };
@@ -98,11 +98,16 @@ bool AllWhite(const QImage& mosaic, const QRect& area) {
     return true;
 }
 
+TTileSourcePtr Service(const QString& base) { return std::make_shared<TTileServiceSource>(base); }
+
 class TileLoaderTest : public test::TileServiceThreadSuite {
 protected:
     // The service, with per-request faults as path segments ("failfirst=2/fault=500").
     static QString Base(const QString& options = QString()) {
         return options.isEmpty() ? Server->baseUrl() : Server->baseUrl() + "/" + options;
+    }
+    static TTileSourcePtr Source(const QString& options = QString()) {
+        return Service(Base(options));
     }
     // The tile as the service serves it, decoded the way the loader decodes it.
     static QImage Served(const TTileLocation& location) {
@@ -128,42 +133,12 @@ TEST(TileLoaderProgress, HundredOnlyWhenEveryTileHasFinished) {
     EXPECT_EQ(TTileLoader::ProgressPercent(12, 25, 0), 48);
 }
 
-TEST(TileLoaderMosaic, AMosaicThatCannotBeHadIsAClearError) {
-    const QImage one = AllocateMosaic(1, 2);
-    EXPECT_EQ(one.size(), QSize(200, 400));
-    EXPECT_EQ(one.format(), QImage::Format_RGB32);
-    EXPECT_EQ(one.pixel(199, 399), qRgb(255, 255, 255));
-    EXPECT_THROW(AllocateMosaic(0, 3), TLoadError);
-    EXPECT_THROW(AllocateMosaic(3, 76), TLoadError);
-
-#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
-    // 75 x 75 tiles is 15000 x 15000 pixels, 858 MB: refuse the memory and the
-    // allocation must fail with a message, not hand back a null image.
-    long pages = 0;
-    std::ifstream("/proc/self/statm") >> pages;
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
-    rlimit tight = saved;
-    tight.rlim_cur =
-        static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (256u << 20);
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
-    std::string message;
-    try {
-        AllocateMosaic(75, 75);
-    } catch (const TLoadError& error) {
-        message = error.what();
-    }
-    setrlimit(RLIMIT_AS, &saved);
-    EXPECT_NE(message.find("Not enough memory for a map of 15000 × 15000 pixels"),
-              std::string::npos)
-        << message;
-#endif
-
+TEST(TileLoaderMosaic, ALoadRefusesAMosaicOfTheWrongSize) {
     // A load refuses a mosaic that is missing or of the wrong size.
-    TTileLoader loader("http://127.0.0.1:1");
     QImage none;
+    QImage small = Mosaic(2, 2);
+    TTileLoader loader(Service("http://127.0.0.1:1"));
     EXPECT_THROW(loader.LoadView(none, Place(4480), false, 3, 3), TLoadError);
-    QImage small = AllocateMosaic(2, 2);
     EXPECT_THROW(loader.LoadView(small, Place(4480), false, 3, 3), TLoadError);
     EXPECT_EQ(loader.PendingCount(), 0);
     EXPECT_FALSE(loader.IsBusy());
@@ -174,6 +149,7 @@ TEST(TileLoaderMosaic, AMosaicThatCannotBeHadIsAClearError) {
     ASSERT_EQ(watch.Reports.size(), 1u);
     EXPECT_EQ(watch.Reports[0].Percent, 0);
     EXPECT_EQ(watch.Reports[0].Status, "Aborted");
+    EXPECT_TRUE(watch.Reports[0].Aborted);
 }
 
 TEST_F(TileLoaderTest, ColdLoadDrawsEachTileAsServedAcrossTheZoneEdge) {
@@ -185,17 +161,17 @@ TEST_F(TileLoaderTest, ColdLoadDrawsEachTileAsServedAcrossTheZoneEdge) {
     const int columns[] = {6, 7, 8, 0, 1};
     const int zones[] = {13, 13, 13, 14, 14};
 
-    TTileLoader loader(Base());
+    QImage mosaic = Mosaic(nx, ny);
+    TTileLoader loader(Source());
     loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
     TWatch watch(loader);
-    QImage mosaic = AllocateMosaic(nx, ny);
     loader.LoadView(mosaic, view, false, nx, ny);
     ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
 
     EXPECT_EQ(loader.Total(), 20);
     EXPECT_EQ(loader.CacheHits() + loader.Retries() + loader.Lost(), 0);
     // 100 exactly when every tile has finished, at most 99 before.
-    for (const TReport& report : watch.Reports) {
+    for (const TLoadStats& report : watch.Reports) {
         EXPECT_LE(report.Percent, report.Done < report.Total ? 99 : 100);
         EXPECT_EQ(report.Percent == 100, report.Done == report.Total);
     }
@@ -224,15 +200,16 @@ TEST_F(TileLoaderTest, ColdLoadDrawsEachTileAsServedAcrossTheZoneEdge) {
 
 TEST_F(TileLoaderTest, ReloadIsServedWhollyFromTheCache) {
     const TTileLocation view = Place(35, 512.0, 3); // the program's start view
-    TTileLoader loader(Base());
+    QImage first = Mosaic(3, 3);
+    QImage again = Mosaic(3, 3);
+    QImage framed = Mosaic(3, 3);
+    TTileLoader loader(Source());
     loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
-    QImage first = AllocateMosaic(3, 3);
     loader.LoadView(first, view, false, 3, 3);
     ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
     EXPECT_EQ(loader.Total(), 25);
 
     TWatch watch(loader);
-    QImage again = AllocateMosaic(3, 3);
     loader.LoadView(again, view, false, 3, 3);
     // All of it happened inside LoadView: no worker, nothing queued.
     EXPECT_EQ(loader.CacheHits(), 25);
@@ -245,7 +222,6 @@ TEST_F(TileLoaderTest, ReloadIsServedWhollyFromTheCache) {
     EXPECT_EQ(again, first);
 
     // With tile outlines each tile is framed in black on its own border.
-    QImage framed = AllocateMosaic(3, 3);
     loader.LoadView(framed, view, true, 3, 3);
     EXPECT_EQ(loader.CacheHits(), 25);
     const QPoint corner = Corner(view, 0, 0, 3); // (0, 400)
@@ -261,9 +237,10 @@ TEST_F(TileLoaderTest, ReloadIsServedWhollyFromTheCache) {
 
 TEST_F(TileLoaderTest, AHandlerThatAbortsACachedLoadEndsItsLayout) {
     const TTileLocation view = Place(4590);
-    TTileLoader loader(Base());
+    QImage first = Mosaic(3, 3);
+    QImage again = Mosaic(3, 3);
+    TTileLoader loader(Source());
     loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
-    QImage first = AllocateMosaic(3, 3);
     loader.LoadView(first, view, false, 3, 3);
     ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
 
@@ -273,7 +250,6 @@ TEST_F(TileLoaderTest, AHandlerThatAbortsACachedLoadEndsItsLayout) {
     loader.OnTileDrawn = [&](const QRect&) {
         if (++drawn == 1) loader.Abort();
     };
-    QImage again = AllocateMosaic(3, 3);
     loader.LoadView(again, view, false, 3, 3);
     EXPECT_EQ(drawn, 1);
     EXPECT_EQ(loader.Done(), 0);
@@ -287,11 +263,11 @@ TEST_F(TileLoaderTest, QueueOrderAndTheWorkerLimit) {
     // first, west to east.
     {
         const TTileLocation view = Place(4500);
-        TTileLoader loader(Base("latency=20"));
+        QImage mosaic = Mosaic(3, 3);
+        TTileLoader loader(Source("latency=20"));
         loader.SetMaxWorkers(TTileLoader::WorkersForConnectionSpeed(1));
         EXPECT_EQ(loader.MaxWorkers(), 1);
         TWatch watch(loader);
-        QImage mosaic = AllocateMosaic(3, 3);
         loader.LoadView(mosaic, view, false, 3, 3);
         EXPECT_EQ(loader.PendingCount() + loader.ActiveWorkerCount(), 25);
         ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
@@ -304,18 +280,18 @@ TEST_F(TileLoaderTest, QueueOrderAndTheWorkerLimit) {
     }
     // Broadband: up to 14 at once, never more.
     {
-        TTileLoader loader(Base("latency=200"));
+        QImage mosaic = Mosaic(3, 3);
+        TTileLoader loader(Source("latency=200"));
         loader.SetMaxWorkers(TTileLoader::WorkersForConnectionSpeed(0));
         EXPECT_EQ(loader.MaxWorkers(), 14);
         TWatch watch(loader);
-        QImage mosaic = AllocateMosaic(3, 3);
         loader.LoadView(mosaic, Place(4510), false, 3, 3);
         ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
         EXPECT_GT(watch.PeakWorkers, 1);
         EXPECT_LE(watch.PeakWorkers, 14);
         EXPECT_EQ(loader.Lost(), 0);
     }
-    TTileLoader loader(Base()); // a limit of 0 or less means one
+    TTileLoader loader(Source()); // a limit of 0 or less means one
     loader.SetMaxWorkers(-3);
     EXPECT_EQ(loader.MaxWorkers(), 1);
 }
@@ -324,15 +300,15 @@ TEST_F(TileLoaderTest, RetriedTilesAreDrawnAndCachedLostTilesAreNot) {
     // Two failed attempts, then the tile: drawn, cached, two retries each.
     {
         const TTileLocation view = Place(4520);
-        TTileLoader loader(Base("failfirst=2/fault=500"));
+        QImage mosaic = Mosaic(1, 1);
+        QImage again = Mosaic(1, 1);
+        TTileLoader loader(Source("failfirst=2/fault=500"));
         loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
-        QImage mosaic = AllocateMosaic(1, 1);
         loader.LoadView(mosaic, view, false, 1, 1);
         ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
         EXPECT_EQ(loader.Retries(), 2 * 9);
         EXPECT_EQ(loader.Lost(), 0);
         EXPECT_TRUE(TileAt(mosaic, Served(view), Corner(view, 0, 0, 1)));
-        QImage again = AllocateMosaic(1, 1);
         loader.LoadView(again, view, false, 1, 1);
         EXPECT_EQ(loader.CacheHits(), 9);
         EXPECT_EQ(again, mosaic);
@@ -341,10 +317,11 @@ TEST_F(TileLoaderTest, RetriedTilesAreDrawnAndCachedLostTilesAreNot) {
     // nothing cached; the load still completes.
     {
         const TTileLocation view = Place(4530);
-        TTileLoader loader(Base("failfirst=4/fault=500"));
+        QImage mosaic = Mosaic(1, 1);
+        QImage again = Mosaic(1, 1);
+        TTileLoader loader(Source("failfirst=4/fault=500"));
         loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
         TWatch watch(loader);
-        QImage mosaic = AllocateMosaic(1, 1);
         loader.LoadView(mosaic, view, false, 1, 1);
         ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
         EXPECT_EQ(loader.Lost(), 9);
@@ -353,7 +330,6 @@ TEST_F(TileLoaderTest, RetriedTilesAreDrawnAndCachedLostTilesAreNot) {
         EXPECT_TRUE(watch.Drawn.empty());
         EXPECT_TRUE(AllWhite(mosaic, mosaic.rect()));
         // Not cached: the next load fetches them, and now the service answers.
-        QImage again = AllocateMosaic(1, 1);
         loader.LoadView(again, view, false, 1, 1);
         EXPECT_EQ(loader.CacheHits(), 0);
         ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
@@ -363,11 +339,11 @@ TEST_F(TileLoaderTest, RetriedTilesAreDrawnAndCachedLostTilesAreNot) {
 }
 
 TEST_F(TileLoaderTest, WatchdogLosesTheTilesOfAStalledService) {
-    TTileLoader loader(Base("fault=stall"));
+    QImage mosaic = Mosaic(1, 1);
+    TTileLoader loader(Source("fault=stall"));
     loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
     EXPECT_EQ(loader.RequestTimeOut(), 5000);
     loader.SetRequestTimeOut(200);
-    QImage mosaic = AllocateMosaic(1, 1);
     loader.LoadView(mosaic, Place(4540), false, 1, 1);
     ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
     EXPECT_EQ(loader.Lost(), 9);
@@ -378,10 +354,11 @@ TEST_F(TileLoaderTest, WatchdogLosesTheTilesOfAStalledService) {
 TEST_F(TileLoaderTest, AbortStopsALoadAtOnceAndKeepsItsCounts) {
     // A stalled service and the full 5 s watchdog: only the abort can end the
     // running attempts early.
-    TTileLoader loader(Base("fault=stall"));
+    auto mosaic = std::make_unique<QImage>(Mosaic(3, 3));
+    QImage next = Mosaic(1, 1);
+    TTileLoader loader(Source("fault=stall"));
     loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
     TWatch watch(loader);
-    auto mosaic = std::make_unique<QImage>(AllocateMosaic(3, 3));
     loader.LoadView(*mosaic, Place(4550), false, 3, 3);
     ASSERT_TRUE(PumpUntil([&] { return loader.ActiveWorkerCount() == 14; }));
     EXPECT_TRUE(loader.IsBusy());
@@ -415,8 +392,7 @@ TEST_F(TileLoaderTest, AbortStopsALoadAtOnceAndKeepsItsCounts) {
     EXPECT_TRUE(watch.Drawn.empty());
 
     // The loader goes on working.
-    loader.SetServiceBase(Base());
-    QImage next = AllocateMosaic(1, 1);
+    loader.SetSource(Source());
     loader.LoadView(next, Place(4560), false, 1, 1);
     ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
     EXPECT_EQ(loader.Lost(), 0);
@@ -425,7 +401,8 @@ TEST_F(TileLoaderTest, AbortStopsALoadAtOnceAndKeepsItsCounts) {
 TEST_F(TileLoaderTest, AbortFromAHandlerOrByDestructionNeverHangs) {
     // Aborting from inside the loader's own notification.
     {
-        TTileLoader loader(Base("latency=100"));
+        QImage mosaic = Mosaic(3, 3);
+        TTileLoader loader(Source("latency=100"));
         loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
         int drawn = 0;
         bool aborted = false;
@@ -436,7 +413,6 @@ TEST_F(TileLoaderTest, AbortFromAHandlerOrByDestructionNeverHangs) {
                 loader.Abort();
             }
         };
-        QImage mosaic = AllocateMosaic(3, 3);
         loader.LoadView(mosaic, Place(4570), false, 3, 3);
         ASSERT_TRUE(PumpUntil([&] { return aborted; }));
         EXPECT_FALSE(loader.IsBusy());
@@ -445,8 +421,8 @@ TEST_F(TileLoaderTest, AbortFromAHandlerOrByDestructionNeverHangs) {
         EXPECT_LT(drawn, 25);
     }
     // Destroying the loader in the middle of a load stops its workers first.
-    auto mosaic = std::make_unique<QImage>(AllocateMosaic(3, 3));
-    auto loader = std::make_unique<TTileLoader>(Base("fault=stall"));
+    auto mosaic = std::make_unique<QImage>(Mosaic(3, 3));
+    auto loader = std::make_unique<TTileLoader>(Source("fault=stall"));
     loader->LoadView(*mosaic, Place(4580), false, 3, 3);
     ASSERT_TRUE(PumpUntil([&] { return loader->IsBusy(); }));
     QElapsedTimer clock;
@@ -454,4 +430,64 @@ TEST_F(TileLoaderTest, AbortFromAHandlerOrByDestructionNeverHangs) {
     loader.reset();
     EXPECT_LT(clock.elapsed(), 4000);
     mosaic.reset();
+}
+
+TEST_F(TileLoaderTest, AnAbortWithTheLastTileInFlightReportsAbortedNeverComplete) {
+    // One worker and a slow service: every tile but the last has finished,
+    // nothing is queued, and the last one is still downloading.
+    QImage mosaic = Mosaic(1, 1);
+    QImage next = Mosaic(1, 1);
+    TTileLoader loader(Source("latency=300"));
+    loader.SetMaxWorkers(TTileLoader::DialupWorkers);
+    TWatch watch(loader);
+    loader.LoadView(mosaic, Place(4600), false, 1, 1);
+    ASSERT_TRUE(PumpUntil([&] { return loader.Done() == 8 && loader.IsBusy(); }));
+    ASSERT_EQ(loader.PendingCount(), 0);
+    const int before = loader.Stats().Generation;
+    watch.Reports.clear();
+    loader.Abort();
+    ASSERT_FALSE(watch.Reports.empty());
+    for (const TLoadStats& report : watch.Reports) {
+        EXPECT_NE(report.Percent, 100);
+        EXPECT_FALSE(report.Complete());
+    }
+    EXPECT_TRUE(watch.Reports.back().Aborted);
+    EXPECT_EQ(watch.Reports.back().Status, "Aborted");
+    EXPECT_GT(watch.Reports.back().Generation, before);
+
+    // The next load's own end is the one that completes.
+    watch.Reports.clear();
+    loader.SetSource(Source());
+    loader.LoadView(next, Place(4601), false, 1, 1);
+    const int generation = loader.Stats().Generation;
+    ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+    ASSERT_FALSE(watch.Reports.empty());
+    EXPECT_TRUE(watch.Reports.back().Complete());
+    EXPECT_EQ(watch.Reports.back().Generation, generation);
+}
+
+TEST_F(TileLoaderTest, TilesOfAnotherSizeAndOverlongBodiesAreFailedAttempts) {
+    struct Case {
+        const char* fault;
+        const char* error;
+    } cases[] = {{"fault=oversize", "Tile is 4000 × 4000 pixels, not 200 × 200"},
+                 {"fault=huge", "Tile too large: more than 4 MiB"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        QImage mosaic = Mosaic(1, 1);
+        TTileLoader loader(Source(c.fault));
+        loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+        TWatch watch(loader);
+        loader.LoadView(mosaic, Place(4610), false, 1, 1);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        // Retried like any bad tile, then lost: nothing drawn, nothing cached.
+        const TLoadStats stats = loader.Stats();
+        EXPECT_EQ(stats.Lost, 9);
+        EXPECT_EQ(stats.Retries, 4 * 9);
+        EXPECT_EQ(stats.LastError, QString::fromUtf8(c.error));
+        EXPECT_TRUE(watch.Drawn.empty());
+        EXPECT_TRUE(AllWhite(mosaic, mosaic.rect()));
+        for (int i = 0; i < loader.Cache().Capacity; ++i)
+            EXPECT_EQ(loader.Cache().Entry(i).Location.Scale, 0.0);
+    }
 }

@@ -2,6 +2,9 @@
 
 #include "Noise.h"
 
+#include <QBuffer>
+#include <QImage>
+
 #include <algorithm>
 #include <charconv>
 
@@ -31,6 +34,8 @@ std::optional<FaultKind> ParseFaultKind(std::string_view text) {
     if (text == "500") return FaultKind::ServerError;
     if (text == "short") return FaultKind::Short;
     if (text == "corrupt") return FaultKind::Corrupt;
+    if (text == "huge") return FaultKind::Huge;
+    if (text == "oversize") return FaultKind::Oversize;
     return std::nullopt;
 }
 
@@ -50,6 +55,10 @@ const char* FaultName(FaultKind kind) {
         return "short";
     case FaultKind::Corrupt:
         return "corrupt";
+    case FaultKind::Huge:
+        return "huge";
+    case FaultKind::Oversize:
+        return "oversize";
     }
     return "none";
 }
@@ -77,7 +86,7 @@ std::string FaultSettings::Apply(std::string_view key, std::string_view value) {
     const std::string shown = std::string(key) + "=" + std::string(value);
     if (key == "fault") {
         const auto kind = ParseFaultKind(value);
-        if (!kind) return shown + ": fault must be stall, html, 404, 500, short, corrupt or none";
+        if (!kind) return shown + ": fault must be stall, html, 404, 500, short, corrupt, huge, oversize or none";
         Fault = kind;
         return {};
     }
@@ -175,6 +184,31 @@ QByteArray CorruptBody(const QByteArray& image, ImageFormat format) {
         if (c == 0x21 || c == 0x2c || c == 0x3b) c = 0x55;
         body[i] = c;
     }
+    return body;
+}
+
+} // namespace varrow::tileserver
+
+namespace varrow::tileserver {
+
+QByteArray HugeBody(const QByteArray& image) {
+    constexpr qsizetype Size = 64 * 1024 * 1024;
+    QByteArray body = image;
+    if (body.size() < Size) body.append(Size - body.size(), '\0');
+    return body;
+}
+
+QByteArray OversizeBody() {
+    // Encoded once: the picture compresses to almost nothing.
+    static const QByteArray body = [] {
+        QImage picture(4000, 4000, QImage::Format_RGB32);
+        picture.fill(qRgb(200, 30, 30));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return bytes;
+    }();
     return body;
 }
 

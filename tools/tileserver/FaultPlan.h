@@ -27,12 +27,14 @@ enum class FaultKind {
     ServerError, // 500
     Short,       // 200 with the first 9 bytes of the image
     Corrupt,     // 200 with the image signature followed by garbage
+    Huge,        // 200 with the image followed by 64 MiB of padding
+    Oversize,    // 200 with a small PNG of 4000 × 4000 pixels
 };
 
 // A whole decimal integer, optionally signed, that fits in an int.
 bool ParseInt(std::string_view text, int& value);
 
-// "stall", "html", "404", "500", "short", "corrupt" or "none".
+// "stall", "html", "404", "500", "short", "corrupt", "huge", "oversize" or "none".
 std::optional<FaultKind> ParseFaultKind(std::string_view text);
 const char* FaultName(FaultKind kind);
 
@@ -98,5 +100,9 @@ QByteArray ShortBody(const QByteArray& image);
 // Keeps the format's signature so the client gets past recognising the
 // format, then garbage (the same length as the image, the same every time).
 QByteArray CorruptBody(const QByteArray& image, ImageFormat format);
+// The image, then padding up to 64 MiB: a body no tile needs.
+QByteArray HugeBody(const QByteArray& image);
+// A PNG of 4000 × 4000 pixels of one colour, a few kilobytes long.
+QByteArray OversizeBody();
 
 } // namespace varrow::tileserver

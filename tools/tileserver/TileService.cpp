@@ -107,9 +107,14 @@ ServiceReply TileService::Handle(const ServiceRequest& request) {
         r.LatencyMs = decision.LatencyMs;
         return r;
     }
+    case FaultKind::Oversize:
+        reply.ContentType = MimeType(ImageFormat::Png);
+        reply.Body = OversizeBody();
+        return reply;
     case FaultKind::None:
     case FaultKind::Short:
     case FaultKind::Corrupt:
+    case FaultKind::Huge:
         break;
     }
 
@@ -124,6 +129,8 @@ ServiceReply TileService::Handle(const ServiceRequest& request) {
         reply.Body = ShortBody(image);
     else if (decision.Fault == FaultKind::Corrupt)
         reply.Body = CorruptBody(image, decision.Format);
+    else if (decision.Fault == FaultKind::Huge)
+        reply.Body = HugeBody(image);
     else
         reply.Body = image;
     return reply;

@@ -51,7 +51,7 @@ const char* const Usage =
     "  --help              show this text\n"
     "\n"
     "Fault injection:\n"
-    "  --fault KIND        stall | html | 404 | 500 | short | corrupt\n"
+    "  --fault KIND        stall | html | 404 | 500 | short | corrupt | huge | oversize\n"
     "  --fail-first N      the first N requests of each tile fail (with KIND, else 500)\n"
     "  --fault-tiles LIST  restrict faults to tiles X:Y[,X:Y...] (columns:rows)\n"
     "\n"
