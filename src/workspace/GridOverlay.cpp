@@ -105,6 +105,9 @@ void DrawLatLongGrid(QImage& mosaic, const TMapViewState& view, double spacing, 
     const TMapPosition topLeft = view.PixelToPosition(0, 0, height);
     const TMapPosition bottomRight = view.PixelToPosition(mosaic.width(), height, height);
     if (!OnTheGlobe(topLeft) || !OnTheGlobe(bottomRight)) return;
+    // A map across the date line reads 179 degrees at its west edge and -179
+    // at its east edge; its meridians cannot be counted from one to the other.
+    if (topLeft.Longitude > bottomRight.Longitude) return;
 
     QPainter painter(&mosaic);
     // At least one line of each kind, even when it lies outside the mosaic.

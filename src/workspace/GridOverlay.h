@@ -33,6 +33,15 @@ int GridLineWidth(int scaleItem);
 bool WantsTileOutlines(bool showGrid, int gridItem);
 bool WantsLatLongGrid(bool showGrid, int gridItem);
 
+// What the grid overlay draws: nothing, latitude/longitude lines or tile outlines.
+struct TGridOptions {
+    bool Show = false;
+    TGridType Type = TGridType::Minutes7_5;
+
+    bool TileOutlines() const { return WantsTileOutlines(Show, static_cast<int>(Type)); }
+    bool LatLongGrid() const { return WantsLatLongGrid(Show, static_cast<int>(Type)); }
+};
+
 // The edge value rounded away from zero to a multiple of the spacing.
 double FirstGridValue(double value, double spacing);
 
@@ -50,7 +59,8 @@ void DrawGridLine(QPainter& painter, int x1, int y1, int x2, int y2, const QColo
 // Draws the meridians and parallels of the view into the mosaic. Each is the
 // straight line through the positions of a grid value at the mosaic's corner
 // latitudes (or longitudes), drawn from edge to edge. Nothing is drawn when a
-// corner lies beyond 180 degrees of longitude or 90 of latitude.
+// corner lies beyond 180 degrees of longitude or 90 of latitude, or when the
+// map spans the date line.
 void DrawLatLongGrid(QImage& mosaic, const TMapViewState& view, double spacing, int lineWidth);
 
 } // namespace varrow

@@ -52,14 +52,25 @@ TMapPosition TMapViewState::PixelToPosition(double x, double y, int mosaicHeight
     p.Zone = Zone;
     p.Easting = x * Scale + Easting;
     p.Northing = (mosaicHeight - y) * Scale + Northing;
-    const TZoneEdges edges = ZoneEdgeEastings(p.Zone, NorthAmerican1983, p.Northing);
-    if (p.Easting > edges.East) {
-        p.Easting = p.Easting - edges.East + edges.West;
-        ++p.Zone;
-    }
-    if (p.Easting < edges.West) {
-        p.Easting = edges.East - (edges.West - p.Easting);
-        --p.Zone;
+    // Past the zone's tile grid the picture shows the neighbour zone's tiles
+    // from its first (last) column on, as the loader wraps them: the pixel is
+    // a place of that zone.
+    if (p.Easting >= ZoneSpan) {
+        p.Easting -= ZoneSpan;
+        p.Zone = EastZoneOf(p.Zone);
+    } else if (p.Easting < 0) {
+        p.Easting += ZoneSpan;
+        p.Zone = WestZoneOf(p.Zone);
+    } else {
+        const TZoneEdges edges = ZoneEdgeEastings(p.Zone, NorthAmerican1983, p.Northing);
+        if (p.Easting > edges.East) {
+            p.Easting = p.Easting - edges.East + edges.West;
+            p.Zone = EastZoneOf(p.Zone);
+        }
+        if (p.Easting < edges.West) {
+            p.Easting = edges.East - (edges.West - p.Easting);
+            p.Zone = WestZoneOf(p.Zone);
+        }
     }
     const TGeoPosition g = UtmToGeographic(p.Zone, NorthAmerican1983, p.Northing, p.Easting);
     p.Latitude = g.Latitude;

@@ -26,7 +26,7 @@ enum class TConnectionSpeed { Broadband = 0, Dialup = 1 };
 class TMapViewState {
 public:
     static constexpr int MinTileCount = 1;
-    static constexpr int MaxTileCount = 75;
+    static constexpr int MaxTileCount = MaxTilesPerSide;
     static constexpr int MagMin = 0;
     static constexpr int MagMax = 100;
 
@@ -57,7 +57,8 @@ public:
     QPoint ScreenToMosaic(QPoint screen) const;
 
     // Positions of mosaic pixels; mosaicHeight is the height of the mosaic the
-    // pixel belongs to. East of the zone's edge the position reads in the next zone.
+    // pixel belongs to. East of the zone's edge the position reads in the next
+    // zone; past the zone's tile grid, in the zone whose tiles the loader drew there.
     TMapPosition PixelToPosition(double x, double y, int mosaicHeight) const;
     QPoint PositionToPixel(double latitude, double longitude, int mosaicHeight) const;
     TGeoPosition MosaicCentre() const;

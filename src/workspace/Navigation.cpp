@@ -6,11 +6,6 @@
 
 namespace varrow {
 
-namespace {
-constexpr int FirstZone = 1;
-constexpr int LastZone = 60;
-} // namespace
-
 void TNavigator::Pan(int dx, int dy) {
     TMapViewState& view = m_session.View();
     const TTileLocation here = view.CaptureView();
@@ -20,7 +15,7 @@ void TNavigator::Pan(int dx, int dy) {
     // The offsets inside the tile stay; only the tile moves.
     UtmFromTile({column, here.Tile.Y + dy}, here.Offset, view.Scale, view.Easting, view.Northing);
     view.Zone = zone;
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
     m_session.LoadCurrentView(false);
 }
 
@@ -28,35 +23,35 @@ void TNavigator::ZeroOffset() {
     TMapViewState& view = m_session.View();
     const TTileLocation here = view.CaptureView();
     UtmFromTile(here.Tile, {0, 0}, view.Scale, view.Easting, view.Northing);
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
     m_session.LoadCurrentView(true);
 }
 
 void TNavigator::WestZone() {
     TMapViewState& view = m_session.View();
-    const int zone = view.Zone == FirstZone ? LastZone : view.Zone - 1;
+    const int zone = WestZoneOf(view.Zone);
     const TZoneEdges edges = ZoneEdgeEastings(zone, NorthAmerican1983, view.Northing);
     // The mosaic's centre lands on the edge the two zones share.
     view.Easting = edges.East - view.TileCountX * TileSize * view.Scale / 2;
     view.Zone = zone;
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
     m_session.LoadCurrentView(false);
 }
 
 void TNavigator::EastZone() {
     TMapViewState& view = m_session.View();
-    const int zone = view.Zone == LastZone ? FirstZone : view.Zone + 1;
+    const int zone = EastZoneOf(view.Zone);
     const TZoneEdges edges = ZoneEdgeEastings(zone, NorthAmerican1983, view.Northing);
     view.Easting = edges.West - view.TileCountX * TileSize * view.Scale / 2;
     view.Zone = zone;
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
     m_session.LoadCurrentView(false);
 }
 
 void TNavigator::SetPosition(double easting, double northing) {
     m_session.View().Easting = easting;
     m_session.View().Northing = northing;
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
 }
 
 void TNavigator::SetZone(int zone) { m_session.View().Zone = zone; }
@@ -69,7 +64,7 @@ void TNavigator::ChangeScale(int scaleIndex) {
     // Keep the centre: the corner moves by half the change of the mosaic's extent.
     view.Easting -= (view.TileCountX * TileSize * newScale - view.TileCountX * TileSize * oldScale) / 2;
     view.Northing -= (view.TileCountY * TileSize * newScale - view.TileCountY * TileSize * oldScale) / 2;
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
     m_session.LoadCurrentView(true);
 }
 
@@ -120,7 +115,7 @@ void TNavigator::ShiftView(QPoint from, QPoint to) {
 
 void TNavigator::MoveBy(QPoint from, QPoint to) {
     ShiftView(from, to);
-    emit m_session.viewChanged();
+    m_session.ViewEdited();
     m_session.LoadCurrentView(false);
 }
 

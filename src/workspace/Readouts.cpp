@@ -31,12 +31,20 @@ QString FormatGrouped(double value, int decimals, const QLocale& locale) {
 
 TMouseReadouts MouseReadouts(const TMapPosition& position, const QLocale& locale) {
     TMouseReadouts r;
+    if (!IsValidZone(position.Zone) || !(std::fabs(position.Latitude) <= 90.0) ||
+        !(std::fabs(position.Longitude) <= 360.0))
+        return r;
+    // Across the date line a place reads in degrees east or west as usual,
+    // not as 183 degrees west.
+    double longitude = std::fmod(position.Longitude + 180.0, 360.0);
+    if (longitude < 0) longitude += 360.0;
+    longitude -= 180.0;
     r.Easting = FormatGrouped(position.Easting, 0, locale);
     r.Northing = FormatGrouped(position.Northing, 0, locale);
     r.Zone = QString::number(position.Zone);
-    r.Longitude = FormatGrouped(position.Longitude, 4, locale);
+    r.Longitude = FormatGrouped(longitude, 4, locale);
     r.Latitude = FormatGrouped(position.Latitude, 4, locale);
-    r.Longitude2 = FormatDms(position.Longitude);
+    r.Longitude2 = FormatDms(longitude);
     r.Latitude2 = FormatDms(position.Latitude);
     return r;
 }
@@ -49,6 +57,16 @@ TSizeReadouts SizeReadouts(int tilesX, int tilesY) {
     r.TileCount = QString::number(std::int64_t{tilesX} * tilesY);
     r.Memory = QStringLiteral("%1 meg").arg(width * height * 4 / 1048576);
     return r;
+}
+
+QString LostTilesMessage(const TLoadStats& stats) {
+    if (stats.Lost <= 0) return QString();
+    QString message = QStringLiteral("%1 of %2 tiles lost from %3")
+                          .arg(stats.Lost)
+                          .arg(stats.Total)
+                          .arg(stats.Source);
+    if (!stats.LastError.isEmpty()) message += QStringLiteral(": ") + stats.LastError;
+    return message;
 }
 
 } // namespace varrow

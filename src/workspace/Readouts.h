@@ -4,6 +4,7 @@
 // geographic coordinates and the mosaic size. Kept apart from
 // the window so the number formats can be checked without one.
 
+#include "tiles/LoadStats.h"
 #include "workspace/MapViewState.h"
 
 #include <QLocale>
@@ -30,6 +31,8 @@ struct TMouseReadouts {
     QString Latitude2;  // 32°23'24"
 };
 
+// All fields empty for a position that is no place (a zone that does not
+// exist, a latitude or longitude that cannot be).
 TMouseReadouts MouseReadouts(const TMapPosition& position, const QLocale& locale = QLocale());
 
 struct TSizeReadouts {
@@ -39,5 +42,9 @@ struct TSizeReadouts {
 };
 
 TSizeReadouts SizeReadouts(int tilesX, int tilesY);
+
+// "408 of 484 tiles lost from http://127.0.0.1:8600: Connection refused" for
+// a load that lost tiles, empty for one that did not.
+QString LostTilesMessage(const TLoadStats& stats);
 
 } // namespace varrow

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <utility>
 
 namespace varrow {
@@ -145,14 +147,17 @@ TEST(GridOverlay, NoGridWhereACornerLiesPastTheDateLine) {
     view.Easting = ZoneEdgeEastings(60, NorthAmerican1983, view.Northing).East - 100000.0;
     QImage mosaic(view.MosaicSize(), QImage::Format_RGB32);
     mosaic.fill(Qt::white);
-    ASSERT_GT(view.PixelToPosition(600, 600, 600).Longitude, 180.0);
+    ASSERT_GT(std::fabs(view.PixelToPosition(600, 600, 600).Longitude), 180.0);
     DrawLatLongGrid(mosaic, view, 0.125, 1);
     EXPECT_EQ(GridPixels(mosaic, mosaic.rect()), 0);
     // Past -180 at the west edge of zone 1.
     view.Zone = 1;
     view.Easting = ZoneEdgeEastings(1, NorthAmerican1983, view.Northing).West - 100000.0;
-    ASSERT_LT(view.PixelToPosition(0, 0, 600).Longitude, -180.0);
+    // West of zone 1 lies zone 60: the map spans the date line.
+    ASSERT_GT(view.PixelToPosition(0, 0, 600).Longitude, 170.0);
+    ASSERT_LT(view.PixelToPosition(600, 600, 600).Longitude, -170.0);
     DrawLatLongGrid(mosaic, view, 0.125, 1);
+    EXPECT_EQ(GridPixels(mosaic, mosaic.rect()), 0);
     EXPECT_EQ(GridPixels(mosaic, mosaic.rect()), 0);
     // The same mosaic a zone further in gets its grid.
     view.Zone = 2;

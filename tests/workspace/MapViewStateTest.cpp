@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace varrow;
 
 TEST(MapViewState, DefaultViewCapturesAsLocation3_35) {
@@ -66,12 +68,52 @@ TEST(MapViewState, PixelsEastOfTheZoneEdgeReadInTheNextZone) {
     EXPECT_EQ(inside.Zone, 13);
     EXPECT_EQ(inside.Easting, 700000.0);
     EXPECT_EQ(inside.Northing, 3584000.0);
-    // 600 px east is 1,007,200 m: past the east edge.
-    const TMapPosition east = view.PixelToPosition(600, h, h);
+    // 200 px east is 802,400 m: past the east edge, on the zone's own tiles.
+    const TMapPosition east = view.PixelToPosition(200, h, h);
     EXPECT_EQ(east.Zone, 14);
     const TZoneEdges edges = ZoneEdgeEastings(13, NorthAmerican1983, 3584000.0);
-    EXPECT_NEAR(east.Easting, 700000.0 + 600 * 512.0 - edges.East + edges.West, 1e-6);
+    EXPECT_NEAR(east.Easting, 700000.0 + 200 * 512.0 - edges.East + edges.West, 1e-6);
     EXPECT_GT(east.Longitude, -102.0);
+}
+
+TEST(MapViewState, PixelsPastTheTileGridReadWhereTheirTilesCameFrom) {
+    // 600 px east is 1,007,200 m, past the zone's 921,600 m of tiles: the
+    // loader drew zone 14's columns there, from its column 0.
+    TMapViewState view;
+    view.Easting = 700000.0;
+    const int h = view.MosaicSize().height();
+    const TMapPosition past = view.PixelToPosition(600, h, h);
+    EXPECT_EQ(past.Zone, 14);
+    EXPECT_EQ(past.Easting, 1007200.0 - 921600.0);
+    const TGeoPosition shown = UtmToGeographic(14, NorthAmerican1983, 3584000.0, 85600.0);
+    EXPECT_DOUBLE_EQ(past.Longitude, shown.Longitude);
+    EXPECT_DOUBLE_EQ(past.Latitude, shown.Latitude);
+
+    // West of easting 0 the tiles are the west neighbour's last ones.
+    view.Easting = -51200.0;
+    const TMapPosition west = view.PixelToPosition(0, h, h);
+    EXPECT_EQ(west.Zone, 12);
+    EXPECT_EQ(west.Easting, 921600.0 - 51200.0);
+
+    // South of the equator the zone east of -13 is -14.
+    view.Zone = -13;
+    view.Northing = 7000000.0;
+    view.Easting = 800000.0;
+    const TMapPosition south = view.PixelToPosition(300, h, h);
+    EXPECT_EQ(south.Zone, -14);
+    EXPECT_EQ(south.Easting, 800000.0 + 300 * 512.0 - 921600.0);
+    EXPECT_LT(south.Latitude, 0.0);
+}
+
+TEST(MapViewState, NoLatitudeBeyondThePoles) {
+    TMapViewState view;
+    view.Northing = 9990000.0;
+    view.Easting = 400000.0;
+    const int h = view.MosaicSize().height();
+    for (const double x : {0.0, 300.0, 600.0}) {
+        const TMapPosition p = view.PixelToPosition(x, 0, h);
+        EXPECT_LE(std::fabs(p.Latitude), 90.0) << x;
+    }
 }
 
 TEST(MapViewState, PixelAndPositionRoundTrip) {

@@ -100,11 +100,30 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             const auto v = value();
             if (!v)
                 return std::nullopt;
-            if (!v->startsWith(QLatin1String("http://")) && !v->startsWith(QLatin1String("https://"))) {
-                error = QStringLiteral("bad --service '%1': give an address such as http://127.0.0.1:8600").arg(*v);
+            const QString problem = TileServiceProblem(*v);
+            if (!problem.isEmpty()) {
+                error = QStringLiteral("bad --service: %1").arg(problem);
                 return std::nullopt;
             }
             o.Service = *v;
+        } else if (option == QLatin1String("--grid")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            // The grid types of the settings dialog, by their figures.
+            const auto grid = Choose<std::optional<TGridType>>(
+                option, *v,
+                {{"none", std::nullopt},
+                 {"7.5", TGridType::Minutes7_5},
+                 {"15", TGridType::Minutes15},
+                 {"30", TGridType::Minutes30},
+                 {"1", TGridType::OneDegree},
+                 {"tiles", TGridType::Tiles}},
+                error);
+            if (!grid)
+                return std::nullopt;
+            o.Grid.Show = grid->has_value();
+            if (*grid) o.Grid.Type = **grid;
         } else if (option == QLatin1String("--utm")) {
             const auto v = value();
             if (!v)
@@ -220,6 +239,8 @@ QString RenderUsage() {
         "  --scale M            metres per pixel: %1 (default 512)\n"
         "  --tiles NXxNY        size in 200-pixel tiles, 1..75 each (default 3x3)\n"
         "  --speed S            broadband (14 downloads at once, default) or dialup (1)\n"
+        "  --grid G             none (default); 7.5, 15, 30 (minutes) or 1 (degree) for lines\n"
+        "                       of latitude and longitude; tiles for tile outlines\n"
         "  --service URL        tile service base address (default: $VARROW_TILE_SERVICE,\n"
         "                       then TileService in Varrow.ini, then http://127.0.0.1:8600)\n"
         "Output:\n"

@@ -2,6 +2,7 @@
 
 // Command line of varrow-render: what map to build and where to write it.
 
+#include "workspace/GridOverlay.h"
 #include "workspace/MapViewState.h"
 
 #include <QString>
@@ -13,6 +14,7 @@ namespace varrow {
 
 struct TRenderOptions {
     TMapViewState View;   // corner, zone, theme, scale, tile counts, speed
+    TGridOptions Grid;    // the grid drawn into the map, none by default
     QString Service;      // empty: the usual resolution order
     QString Output;
     bool AllowLost = false;

@@ -1,25 +1,26 @@
 #include "RenderProgress.h"
 
-#include "tiles/TileLoader.h"
+#include "tiles/LoadStats.h"
 
 #include <QtGlobal>
 
 namespace varrow {
 
-void TRenderProgress::Update(int percent, const TTileLoader& loader) {
+void TRenderProgress::Update(const TLoadStats& stats) {
     if (!m_enabled)
         return;
     constexpr int Width = 30;
-    const int filled = qBound(0, percent, 100) * Width / 100;
+    const int percent = qBound(0, stats.Percent, 100);
+    const int filled = percent * Width / 100;
     const QString bar = QString(filled, QLatin1Char('#')) + QString(Width - filled, QLatin1Char(' '));
     const QString line = QStringLiteral("\r[%1] %2%  %3/%4 tiles  retries/lost %5/%6  cache hits %7")
                              .arg(bar)
                              .arg(percent, 3)
-                             .arg(loader.Done())
-                             .arg(loader.Total())
-                             .arg(loader.Retries())
-                             .arg(loader.Lost())
-                             .arg(loader.CacheHits());
+                             .arg(stats.Done)
+                             .arg(stats.Total)
+                             .arg(stats.Retries)
+                             .arg(stats.Lost)
+                             .arg(stats.CacheHits);
     // Progress arrives for every packet; redraw only what changed.
     if (line == m_last)
         return;

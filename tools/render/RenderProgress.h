@@ -8,14 +8,14 @@
 
 namespace varrow {
 
-class TTileLoader;
+struct TLoadStats;
 
 class TRenderProgress {
 public:
     // Draws only when enabled (standard error is a terminal and not --quiet).
     TRenderProgress(std::FILE* out, bool enabled) : m_out(out), m_enabled(enabled) {}
 
-    void Update(int percent, const TTileLoader& loader);
+    void Update(const TLoadStats& stats);
     // Ends the progress line so that what follows starts on a line of its own.
     void Finish();
 

@@ -4,9 +4,10 @@
 #include "RenderOptions.h"
 #include "RenderProgress.h"
 
-#include "tiles/TileLoader.h"
-#include "workspace/MapImageFile.h"
+#include "io/MapImageFile.h"
+#include "tiles/LoadStats.h"
 #include "workspace/MapSession.h"
+#include "workspace/Readouts.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -51,11 +52,16 @@ int main(int argc, char** argv) {
     }
 
     TMapSession session(options->Service);
+    if (!session.SourceProblem().isEmpty()) {
+        Print(stderr, QStringLiteral("varrow-render: %1").arg(session.SourceProblem()));
+        return BadArguments;
+    }
     session.View() = options->View;
+    session.SetGridOptions(options->Grid);
     TRenderProgress progress(stderr, !options->Quiet && isatty(STDERR_FILENO));
     QEventLoop loop;
     QObject::connect(&session, &TMapSession::progressChanged,
-                     [&](int percent) { progress.Update(percent, session.Loader()); });
+                     [&](const TLoadStats& stats) { progress.Update(stats); });
     QObject::connect(&session, &TMapSession::loadCompleted, &loop, &QEventLoop::quit);
     QObject::connect(&session, &TMapSession::errorRaised,
                      [&](const QString& message) { Print(stderr, QStringLiteral("varrow-render: %1").arg(message)); });
@@ -71,7 +77,7 @@ int main(int argc, char** argv) {
         loop.exec();
     progress.Finish();
 
-    const TTileLoader& loader = session.Loader();
+    const TLoadStats& stats = session.Stats();
     try {
         SaveMapImage(session.Mosaic(), options->Output);
     } catch (const std::exception& e) {
@@ -83,18 +89,16 @@ int main(int argc, char** argv) {
     if (!options->Quiet)
         Print(stdout, QStringLiteral("%1: %2 tiles, %3 cache hits, %4 retries, %5 lost, %6 s, %7 bytes")
                           .arg(options->Output)
-                          .arg(loader.Total())
-                          .arg(loader.CacheHits())
-                          .arg(loader.Retries())
-                          .arg(loader.Lost())
+                          .arg(stats.Total)
+                          .arg(stats.CacheHits)
+                          .arg(stats.Retries)
+                          .arg(stats.Lost)
                           .arg(session.LoadSeconds(), 0, 'f', 3)
                           .arg(QFileInfo(options->Output).size()));
-    if (loader.Lost() > 0 && !options->AllowLost) {
-        Print(stderr, QStringLiteral("varrow-render: %1 of %2 tiles could not be fetched from %3; "
+    if (stats.Lost > 0 && !options->AllowLost) {
+        Print(stderr, QStringLiteral("varrow-render: %1. Those tiles could not be fetched and "
                                      "the map was written with blanks (--allow-lost accepts that)")
-                          .arg(loader.Lost())
-                          .arg(loader.Total())
-                          .arg(loader.ServiceBase()));
+                          .arg(LostTilesMessage(stats)));
         return TilesLost;
     }
     return Complete;

@@ -21,7 +21,7 @@ TImageEx::TImageEx(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::SizeAllCursor);
 }
 
-void TImageEx::SetPicture(QImage* picture) {
+void TImageEx::SetPicture(const QImage* picture) {
     m_picture = picture;
     PictureReset();
 }
@@ -132,31 +132,6 @@ void TImageEx::paintEvent(QPaintEvent* event) {
     const bool reduced = sx < 1.0 || sy < 1.0;
     painter.setRenderHint(QPainter::SmoothPixmapTransform, reduced);
     painter.drawImage(target, *m_picture, QRectF(source));
-}
-
-void TImageEx::SaveBackground() {
-    if (m_picture != nullptr)
-        m_background = *m_picture; // shares the pixels until either side is written
-}
-
-void TImageEx::RestoreBackground() {
-    if (m_picture == nullptr || m_background.isNull()) return;
-    *m_picture = m_background;
-    update();
-}
-
-void TImageEx::RestoreRect(const QRect& r) {
-    if (m_picture == nullptr || m_background.isNull()) return;
-    if (r.isEmpty()) // also an inverted rectangle
-        return;
-    const QRect area = r.intersected(m_picture->rect()).intersected(m_background.rect());
-    if (area.isEmpty()) return;
-    {
-        QPainter painter(m_picture);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(area.topLeft(), m_background, area);
-    }
-    PictureChanged(area);
 }
 
 void TImageEx::mousePressEvent(QMouseEvent* event) {

@@ -1,14 +1,12 @@
 #pragma once
 
-// The map image control: shows a picture (the mosaic, owned elsewhere)
-// stretched to the control's size, and keeps a background copy of it from
-// which overlays drawn into the picture can be wiped.
+// The map image control: shows a picture (the mosaic, owned by the map
+// session) stretched to the control's size.
 //
 // The mosaic can be 15,000 pixels square, so the control never copies or
 // converts it as a whole: a paint draws only the exposed part, a changed
 // rectangle repaints only its own part of the control, and the drag preview
-// shifts the picture while painting instead of rewriting its pixels. The
-// background copy shares the picture's pixels until one of them is written.
+// shifts the picture while painting instead of rewriting its pixels.
 
 #include <QImage>
 #include <QPoint>
@@ -24,8 +22,8 @@ public:
     explicit TImageEx(QWidget* parent = nullptr);
 
     // The picture shown; it must live as long as the control shows it.
-    void SetPicture(QImage* picture);
-    QImage* Picture() const { return m_picture; }
+    void SetPicture(const QImage* picture);
+    const QImage* Picture() const { return m_picture; }
     QSize PictureSize() const;
 
     // Automatic sizing: the control takes the picture's size and shows it 1:1.
@@ -50,18 +48,6 @@ public:
     void SetShift(QPoint offset);
     QPoint Shift() const { return m_shift; }
 
-    // The background copy becomes the picture as it is now.
-    void SaveBackground();
-    // The whole picture returns to the background copy.
-    void RestoreBackground();
-    // The pixels of r (QRect's right and bottom included) return to the
-    // background copy; parts outside the picture are ignored, an empty or
-    // inverted r copies nothing.
-    void RestoreRect(const QRect& r);
-    // A new picture is on its way; the old copy must not pin its pixels.
-    void DropBackground() { m_background = QImage(); }
-    const QImage& Background() const { return m_background; }
-
     QSize sizeHint() const override;
 
 signals:
@@ -84,8 +70,7 @@ private:
     double ScaleY() const;
     void FitSize();
 
-    QImage* m_picture = nullptr;
-    QImage m_background;
+    const QImage* m_picture = nullptr;
     bool m_autoSize = true;
     double m_magnification = 1.0;
     QPoint m_shift;

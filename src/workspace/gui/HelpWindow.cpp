@@ -24,8 +24,11 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setSearchPaths({QStringLiteral(":/help")});
     m_browser->setOpenExternalLinks(true);
-    connect(m_browser, &QTextBrowser::sourceChanged, this,
-            [this] { setWindowTitle(tr("Varrow Help - %1").arg(m_browser->documentTitle())); });
+    // The page's own title; the system adds the program's name.
+    connect(m_browser, &QTextBrowser::sourceChanged, this, [this] {
+        const QString title = m_browser->documentTitle();
+        setWindowTitle(title.isEmpty() ? tr("Varrow Help") : title);
+    });
 
     auto* back = new QPushButton(tr("Back"), this);
     auto* forward = new QPushButton(tr("Forward"), this);
@@ -48,15 +51,18 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(m_browser);
 }
 
-void THelpWindow::ShowPage(const QString& page) {
+void THelpWindow::ShowPage(const QString& page, QWidget* over) {
     m_browser->setSource(QUrl(QStringLiteral("qrc:/help/") + page));
+    const bool onTop = over != nullptr && over->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     show();
     raise();
     activateWindow();
 }
 
-void THelpWindow::ShowTopic(int topic) {
-    ShowPage(QStringLiteral("topic%1.html").arg(topic));
+void THelpWindow::ShowTopic(int topic, QWidget* over) {
+    ShowPage(QStringLiteral("topic%1.html").arg(topic), over);
 }
 
 } // namespace varrow

@@ -14,11 +14,13 @@ class THelpWindow : public QWidget {
 public:
     explicit THelpWindow(QWidget* parent = nullptr);
 
-    // "contents.html", "topic1.html" ... as shipped in the help pages.
-    void ShowPage(const QString& page);
+    // "contents.html", "topic1.html" ... as shipped in the help pages. Opened
+    // from a window that stays on top of the others (over), the help stays
+    // on top too, or it would open hidden behind that window.
+    void ShowPage(const QString& page, QWidget* over = nullptr);
     void ShowContents() { ShowPage(QStringLiteral("contents.html")); }
     // Topics 1 to 3, the pages the dialogs open.
-    void ShowTopic(int topic);
+    void ShowTopic(int topic, QWidget* over = nullptr);
 
     QTextBrowser* Browser() const { return m_browser; }
 

@@ -1,5 +1,6 @@
 #include "IndexPage.h"
 
+#include "controls/gui/ReadoutLabel.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 
@@ -42,16 +43,6 @@ int Rescale(int value, int pictureExtent, int controlExtent) {
     const std::int64_t n = std::int64_t{value} * pictureExtent;
     const std::int64_t half = controlExtent / 2;
     return static_cast<int>(n >= 0 ? (n + half) / controlExtent : (n - half) / controlExtent);
-}
-
-QLabel* Readout(QWidget* parent, const char* name, const QString& widest) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest) + 10);
-    return label;
 }
 
 const char* MapObjectName(TIndexMap map) {
@@ -139,11 +130,11 @@ TIndexPage::TIndexPage(TMapSession& session, TNavigator& navigator, QWidget* par
         connect(image, &TIndexMapImage::doubleClicked, this, &TIndexPage::USImageDblClick);
     }
 
-    USIndexLongDis = Readout(this, "USIndexLongDis", QStringLiteral("-000.000 "));
-    USIndexLatDis = Readout(this, "USIndexLatDis", QStringLiteral("-00.000 "));
-    USUTMEastDis = Readout(this, "USUTMEastDis", QStringLiteral("0,000,000.000"));
-    USUTMNorthDis = Readout(this, "USUTMNorthDis", QStringLiteral("00,000,000.000"));
-    USUTMZoneDis = Readout(this, "USUTMZoneDis", QStringLiteral("-00"));
+    USIndexLongDis = ReadoutLabel(this, "USIndexLongDis", QStringLiteral("-000.000 "));
+    USIndexLatDis = ReadoutLabel(this, "USIndexLatDis", QStringLiteral("-00.000 "));
+    USUTMEastDis = ReadoutLabel(this, "USUTMEastDis", QStringLiteral("0,000,000.000"));
+    USUTMNorthDis = ReadoutLabel(this, "USUTMNorthDis", QStringLiteral("00,000,000.000"));
+    USUTMZoneDis = ReadoutLabel(this, "USUTMZoneDis", QStringLiteral("-00"));
 
     auto titled = [this](const QString& title, QWidget* map) {
         auto* box = new QVBoxLayout;
@@ -227,7 +218,7 @@ void TIndexPage::MapMouseDown(TIndexMap map, QPoint point) {
         // scale, and that load's marker must not outlive the press.
         if (SelectScale) SelectScale(0);
         m_session.View().CentreOn(g.Latitude, g.Longitude);
-        emit m_session.viewChanged();
+        m_session.ViewEdited();
     } catch (const std::exception& e) {
         QMessageBox::critical(this, window()->windowTitle(), QString::fromUtf8(e.what()));
     }
@@ -248,7 +239,7 @@ void TIndexPage::ShowMarker(TIndexMap map, QPoint point) {
 }
 
 void TIndexPage::MarkMosaicCentre() {
-    const TGeoPosition centre = m_session.View().MosaicCentre();
+    const TGeoPosition centre = m_session.LoadedView().MosaicCentre();
     const auto hit = FindIndexMap(centre.Longitude, centre.Latitude);
     if (!hit) return;
     // FindIndexMap answers in picture pixels; the marker takes control pixels.

@@ -1,18 +1,17 @@
 #include "MainWindow.h"
 
-#include "controls/gui/ArrowIcon.h"
-#include "controls/gui/AutoRepeat.h"
 #include "controls/gui/ElapsedTimeDisplay.h"
 #include "controls/gui/FloatSpinEdit.h"
 #include "controls/gui/PageControl.h"
+#include "controls/gui/ReadoutLabel.h"
+#include "io/MapImageFile.h"
 #include "measure/gui/ImageEx.h"
-#include "positions/PositionList.h"
-#include "tiles/TileLoader.h"
-#include "workspace/MapImageFile.h"
 #include "workspace/Readouts.h"
-#include "workspace/gui/GridControl.h"
 #include "workspace/gui/HelpWindow.h"
 #include "workspace/gui/IndexPage.h"
+#include "workspace/gui/LoaderPage.h"
+#include "workspace/gui/MapArea.h"
+#include "workspace/gui/MapToolBar.h"
 #include "workspace/gui/SettingsDlg.h"
 #include "workspace/gui/TilePosDlg.h"
 #include "workspace/gui/UserDefaultsUi.h"
@@ -24,81 +23,22 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QRadioButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <exception>
-#include <limits>
 
 namespace varrow {
-
-namespace {
-
-QLabel* Readout(QWidget* parent, const char* name, int minWidth) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setMinimumWidth(minWidth);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
-QToolButton* ToolButton(QWidget* parent, const char* name, const QString& text,
-                        const QString& hint) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(text);
-    button->setToolTip(hint);
-    return button;
-}
-
-// A radio group: the group box carries the name, its buttons the items in order.
-QGroupBox* RadioGroup(QWidget* parent, const char* name, const QString& caption,
-                      const QStringList& items, int columns, QButtonGroup*& buttons) {
-    auto* box = new QGroupBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    buttons = new QButtonGroup(box);
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setVerticalSpacing(2);
-    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
-    for (int i = 0; i < items.size(); ++i) {
-        auto* radio = new QRadioButton(items[i], box);
-        radio->setObjectName(QStringLiteral("%1Item%2").arg(QString::fromLatin1(name)).arg(i));
-        buttons->addButton(radio, i);
-        grid->addWidget(radio, i % rows, i / rows);
-    }
-    buttons->button(0)->setChecked(true);
-    return box;
-}
-
-void Check(QButtonGroup* buttons, int id) {
-    QAbstractButton* button = buttons->button(id);
-    if (button != nullptr && !button->isChecked()) {
-        const QSignalBlocker block(buttons);
-        button->setChecked(true);
-    }
-}
-
-} // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
@@ -108,7 +48,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     m_navigator = std::make_unique<TNavigator>(*m_session);
 
     BuildMenus();
-    setCentralWidget(nullptr);
     PageControl1 = new TPageControl(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     m_indexPage = new TIndexPage(*m_session, *m_navigator, PageControl1);
@@ -121,7 +60,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // A press on an index map selects 512 m per pixel as the scale selector
     // does, so its handler runs (and loads) only when the item changes.
     m_indexPage->SelectScale = [this](int item) {
-        if (QAbstractButton* b = ScaleButtons->button(item)) b->setChecked(true);
+        if (QAbstractButton* b = LoaderSheet->ScaleButtons->button(item)) b->setChecked(true);
     };
     connect(m_indexPage, &TIndexPage::loadRequested, this, [this] {
         PageControl1->setCurrentIndex(ImageLoaderPage);
@@ -129,26 +68,23 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     });
 
     TilePosDlg = new TTilePosDlg(*m_session, this);
-    TilePosDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic); };
+    TilePosDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic, TilePosDlg); };
     SettingsDlg = new TSettingsDlg(*m_session, this);
-    m_grid = new TGridControl(*m_session, GridChk, SettingsDlg, this);
-    m_grid->ScaleItem = [this] { return ScaleButtons->checkedId(); };
 
-    TerrainImage->SetPicture(&m_session->Mosaic());
+    MapArea->TerrainImage->SetPicture(&m_session->Mosaic());
     connect(m_session.get(), &TMapSession::viewChanged, this, &TForm1::RefreshControls);
     connect(m_session.get(), &TMapSession::loadStarting, this, &TForm1::LoadStarting);
-    connect(m_session.get(), &TMapSession::mosaicReset, this, [this] {
-        TerrainImage->DropBackground();
-        TerrainImage->PictureReset();
-    });
-    connect(m_session.get(), &TMapSession::mosaicChanged, TerrainImage, &TImageEx::PictureChanged);
+    connect(m_session.get(), &TMapSession::mosaicReset, MapArea->TerrainImage,
+            &TImageEx::PictureReset);
+    connect(m_session.get(), &TMapSession::mosaicChanged, MapArea->TerrainImage,
+            &TImageEx::PictureChanged);
     connect(m_session.get(), &TMapSession::progressChanged, this, &TForm1::LoadProgress);
     connect(m_session.get(), &TMapSession::loadCompleted, this, &TForm1::LoadCompleted);
     connect(m_session.get(), &TMapSession::errorRaised, this, &TForm1::ShowError);
 
     m_session->View().SetZoomFactor(1.0);
     RefreshControls();
-    ShowZoom();
+    MapArea->ShowZoom(m_session->View().ZoomFactor());
     resize(1040, 740);
 }
 
@@ -158,8 +94,8 @@ TForm1::~TForm1() {
     // The session aborts its load on the way out and may still report; the
     // window is no longer there to listen.
     m_session->disconnect(this);
-    m_session->disconnect(TerrainImage);
-    TerrainImage->SetPicture(nullptr);
+    m_session->disconnect(MapArea->TerrainImage);
+    MapArea->TerrainImage->SetPicture(nullptr);
     m_navigator.reset();
     m_session.reset();
 }
@@ -186,9 +122,8 @@ void TForm1::BuildMenus() {
     add(file, "PrintMapImage1", tr("&Print Map Image..."), false, nullptr);
     add(file, "ExportKMLKMZfile1", tr("Export &KML/KMZ file..."), false, nullptr);
     file->addSeparator();
-    add(file, "Exit1", tr("Exit"), true, nullptr);
-    connect(findChild<QAction*>(QStringLiteral("Exit1")), &QAction::triggered, this,
-            &QWidget::close);
+    QAction* exit = add(file, "Exit1", tr("Exit"), true, nullptr);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     add(edit, "Copy1", tr("Copy &Main Image"), true, &TForm1::Copy1Click);
     QMenu* options = menuBar()->addMenu(tr("&Options"));
@@ -208,7 +143,9 @@ QWidget* TForm1::BuildImageLoaderPage() {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(4);
-    layout->addWidget(BuildToolBar(page));
+    ToolBar = new TMapToolBar(page);
+    layout->addWidget(ToolBar);
+    WireToolBar();
 
     auto* body = new QHBoxLayout;
     body->setSpacing(6);
@@ -216,7 +153,8 @@ QWidget* TForm1::BuildImageLoaderPage() {
     PageControl2->setObjectName(QStringLiteral("PageControl2"));
     auto* loaderScroll = new QScrollArea(PageControl2);
     loaderScroll->setObjectName(QStringLiteral("LoaderPage"));
-    loaderScroll->setWidget(BuildLoaderPage());
+    LoaderSheet = new TLoaderPage;
+    loaderScroll->setWidget(LoaderSheet);
     loaderScroll->setWidgetResizable(true);
     loaderScroll->setFrameShape(QFrame::NoFrame);
     loaderScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -225,268 +163,57 @@ QWidget* TForm1::BuildImageLoaderPage() {
     measure->setObjectName(QStringLiteral("MeasurePage"));
     PageControl2->addTab(measure, tr("Measure"));
     PageControl2->setCurrentIndex(LoaderPage);
-    PageControl2->setFixedWidth(PageControl2->widget(LoaderPage)->sizeHint().width() + 40);
+    PageControl2->setFixedWidth(LoaderSheet->sizeHint().width() + 40);
     PageControl2->OnChanging = [this](int) { return PageControl2Changing(); };
     connect(PageControl2, &TPageControl::userChanged, this, &TForm1::PageControl2Change);
+    WireLoaderPage();
     body->addWidget(PageControl2);
-    body->addWidget(BuildMapArea(page), 1);
+    MapArea = new TMapArea(page);
+    WireMapArea();
+    body->addWidget(MapArea, 1);
     layout->addLayout(body, 1);
     return page;
 }
 
-QToolBar* TForm1::BuildToolBar(QWidget* parent) {
-    ToolBar = new QToolBar(parent);
-    ToolBar->setObjectName(QStringLiteral("ToolBar"));
-    ToolBar->setIconSize(QSize(18, 18));
-    ToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-
-    struct PanButton {
-        const char* name;
-        const char* hint;
-        double bearing;
-        void (TForm1::*handler)();
-    };
-    const PanButton pans[] = {
-        {"PanLeftBtn", "Pan Left", 270, &TForm1::PanLeftBtnClick},
-        {"PanUpBtn", "Pan Up", 0, &TForm1::PanUpBtnClick},
-        {"PanDownBtn", "Pan Down", 180, &TForm1::PanDownBtnClick},
-        {"PanRightBtn", "Pan Right", 90, &TForm1::PanRightBtnClick},
-        {"PanNWBtn", "Pan North West", 315, &TForm1::PanNWBtnClick},
-        {"PanNEBtn", "Pan North East", 45, &TForm1::PanNEBtnClick},
-        {"PanSWBtn", "Pan South West", 225, &TForm1::PanSWBtnClick},
-        {"PanSEBtn", "Pan South East", 135, &TForm1::PanSEBtnClick},
-    };
-    for (const PanButton& p : pans) {
-        QToolButton* b = ToolButton(ToolBar, p.name, QString(), tr(p.hint));
-        b->setIcon(ArrowIcon(p.bearing));
-        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        MakeAutoRepeat(b);
-        connect(b, &QToolButton::clicked, this, p.handler);
-        ToolBar->addWidget(b);
-    }
-    ToolBar->addSeparator();
-    auto addButton = [this](const char* name, const QString& text, const QString& hint,
-                            void (TForm1::*handler)()) {
-        QToolButton* b = ToolButton(ToolBar, name, text, hint);
-        if (handler != nullptr) connect(b, &QToolButton::clicked, this, handler);
-        ToolBar->addWidget(b);
-        return b;
-    };
-    addButton("ZeroOffsetBtn", tr("Zero"), tr("Zero Offset"), &TForm1::ZeroOffsetBtnClick);
-    addButton("WestZoneBtn", tr("\u00AB Zone"), tr("One Zone West"), &TForm1::WestZoneBtnClick);
-    addButton("EastZoneBtn", tr("Zone \u00BB"), tr("East One Zone"), &TForm1::EastZoneBtnClick);
-    ToolBar->addSeparator();
-
-    auto field = [this](const QString& caption, QWidget* editor) {
-        auto* label = new QLabel(caption, ToolBar);
-        label->setContentsMargins(6, 0, 3, 0);
-        label->setBuddy(editor);
-        ToolBar->addWidget(label);
-        ToolBar->addWidget(editor);
-    };
-    auto positionSpin = [this](const char* name, double step) {
-        auto* spin = new TFloatSpinEdit(ToolBar);
-        spin->setObjectName(QString::fromLatin1(name));
-        spin->setRange(-1e9, 1e9);
-        spin->setSingleStep(step);
-        spin->setAlignment(Qt::AlignRight);
-        spin->setFixedWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("-9,999,999")) +
-                            32);
-        connect(spin, &QDoubleSpinBox::valueChanged, this, &TForm1::NorthSpinChange);
-        return spin;
-    };
-    EastSpin = positionSpin("EastSpin", 1000);
-    field(tr("East"), EastSpin);
-    NorthSpin = positionSpin("NorthSpin", 1000);
-    field(tr("North"), NorthSpin);
-    ZoneSpin = new QSpinBox(ToolBar);
-    ZoneSpin->setObjectName(QStringLiteral("ZoneSpin"));
-    ZoneSpin->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    ZoneSpin->setFixedWidth(ZoneSpin->fontMetrics().horizontalAdvance(QStringLiteral("-00")) + 32);
-    connect(ZoneSpin, &QSpinBox::valueChanged, this, &TForm1::ZoneSpinChange);
-    field(tr("Zone"), ZoneSpin);
-    ToolBar->addSeparator();
-
+void TForm1::WireToolBar() {
+    connect(ToolBar, &TMapToolBar::panClicked, this, &TForm1::Pan);
+    const std::pair<const char*, void (TForm1::*)()> buttons[] = {
+        {"ZeroOffsetBtn", &TForm1::ZeroOffsetBtnClick}, {"WestZoneBtn", &TForm1::WestZoneBtnClick},
+        {"EastZoneBtn", &TForm1::EastZoneBtnClick},     {"ComAbortBtn", &TForm1::ComAbortBtnClick},
+        {"LoadBtn", &TForm1::LoadBtnClick}};
+    for (const auto& [name, handler] : buttons)
+        connect(ToolBar->Button(name), &QToolButton::clicked, this, handler);
     // Locating the map in Google Earth comes with the Google Earth link.
-    addButton("GEBtn", tr("GE"), tr("Locate In Google Earth"), nullptr)->setEnabled(false);
-    addButton("ComAbortBtn", tr("Abort"), tr("Abort Loading"), &TForm1::ComAbortBtnClick);
-    QToolButton* load = addButton("LoadBtn", tr("Load"), tr("Load Image"), &TForm1::LoadBtnClick);
-    QFont bold = load->font();
-    bold.setBold(true);
-    load->setFont(bold);
-    return ToolBar;
+    ToolBar->GEBtn->setEnabled(false);
+    connect(ToolBar, &TMapToolBar::positionEdited, this, &TForm1::NorthSpinChange);
+    connect(ToolBar, &TMapToolBar::zoneEdited, this, &TForm1::ZoneSpinChange);
 }
 
-QWidget* TForm1::BuildLoaderPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(6);
-
-    QStringList themes;
-    for (int i = 0; i < ThemeCount; ++i)
-        themes << ThemeLabel(ThemeFromSelectorIndex(i));
-    ThemeRadio = RadioGroup(page, "ThemeRadio", tr("Theme"), themes, 1, ThemeButtons);
-    connect(ThemeButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) ThemeRadioClick();
-    });
-    layout->addWidget(ThemeRadio);
-
-    auto* size = new QGroupBox(tr("Image Size"), page);
-    size->setObjectName(QStringLiteral("ImageSizeGroup"));
-    auto* form = new QGridLayout(size);
-    form->setContentsMargins(6, 4, 6, 4);
-    form->setVerticalSpacing(3);
-    auto tileSpin = [this, size](const char* name) {
-        auto* spin = new QSpinBox(size);
-        spin->setObjectName(QString::fromLatin1(name));
-        spin->setRange(TMapViewState::MinTileCount, TMapViewState::MaxTileCount);
-        spin->setValue(3);
-        // Typing "75" must not load a 7-tile map on the way.
-        spin->setKeyboardTracking(false);
-        connect(spin, &QSpinBox::valueChanged, this, &TForm1::TileCountXSpinChange);
-        return spin;
-    };
-    TileCountXSpin = tileSpin("TileCountXSpin");
-    TileCountYSpin = tileSpin("TileCountYSpin");
-    PixelSizeDis = Readout(size, "PixelSizeDis", 80);
-    MemDis = Readout(size, "MemDis", 80);
-    TileCntDis = Readout(size, "TileCntDis", 80);
-    const std::pair<QString, QWidget*> rows[] = {{tr("X-Tiles"), TileCountXSpin},
-                                                 {tr("Y-Tiles"), TileCountYSpin},
-                                                 {tr(" Pixel Size:"), PixelSizeDis},
-                                                 {tr(" Memory:"), MemDis},
-                                                 {tr(" Tiles"), TileCntDis}};
-    int row = 0;
-    for (const auto& [caption, widget] : rows) {
-        auto* label = new QLabel(caption, size);
-        label->setBuddy(widget);
-        form->addWidget(label, row, 0);
-        form->addWidget(widget, row, 1);
-        ++row;
-    }
-    layout->addWidget(size);
-
-    SpeedRadio = RadioGroup(page, "SpeedRadio", tr("Connection Speed"),
-                            {tr("Broadband"), tr("Dialup")}, 2, SpeedButtons);
-    connect(SpeedButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) SpeedRadioClick();
-    });
-    layout->addWidget(SpeedRadio);
-
-    QStringList scales;
-    for (int i = 0; i < ScaleCount; ++i)
-        scales << ScaleLabel(i);
-    ScaleRadio = RadioGroup(page, "ScaleRadio", tr("Scale Meters/Pixel"), scales, 2, ScaleButtons);
-    connect(ScaleButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) ScaleRadioClick();
-    });
-    layout->addWidget(ScaleRadio);
-
-    auto* zoom = new QGroupBox(tr("Double Click Zoom"), page);
-    zoom->setObjectName(QStringLiteral("DoubleClickZoomGroup"));
-    auto* zoomLayout = new QHBoxLayout(zoom);
-    zoomLayout->setContentsMargins(6, 4, 6, 4);
-    ZoomInBtn = ToolButton(zoom, "ZoomInBtn", tr("In"), tr("Zoom in one scale step"));
-    ZoomOutBtn = ToolButton(zoom, "ZoomOutBtn", tr("Out"), tr("Zoom out one scale step"));
-    for (QToolButton* b : {ZoomInBtn, ZoomOutBtn}) {
-        b->setCheckable(true);
-        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        zoomLayout->addWidget(b);
-    }
-    ZoomInBtn->setChecked(true);
-    // At most one is down; both may be up.
-    connect(ZoomInBtn, &QToolButton::toggled, this, [this](bool down) {
-        if (down) ZoomOutBtn->setChecked(false);
-    });
-    connect(ZoomOutBtn, &QToolButton::toggled, this, [this](bool down) {
-        if (down) ZoomInBtn->setChecked(false);
-    });
-    layout->addWidget(zoom);
-    layout->addStretch(1);
-    return page;
+void TForm1::WireLoaderPage() {
+    connect(LoaderSheet, &TLoaderPage::themeClicked, this, &TForm1::ThemeRadioClick);
+    connect(LoaderSheet, &TLoaderPage::tileCountsChanged, this, &TForm1::TileCountXSpinChange);
+    connect(LoaderSheet, &TLoaderPage::speedClicked, this, &TForm1::SpeedRadioClick);
+    connect(LoaderSheet, &TLoaderPage::scaleClicked, this, &TForm1::ScaleRadioClick);
 }
 
-QWidget* TForm1::BuildMapArea(QWidget* parent) {
-    auto* area = new QWidget(parent);
-    auto* layout = new QVBoxLayout(area);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
-
-    auto* top = new QHBoxLayout;
-    MagBar = new QSlider(Qt::Horizontal, area);
-    MagBar->setObjectName(QStringLiteral("MagBar"));
-    MagBar->setRange(TMapViewState::MagMin, TMapViewState::MagMax);
-    MagBar->setToolTip(tr("Magnification"));
-    connect(MagBar, &QSlider::valueChanged, this, &TForm1::MagBarChange);
-    ZoomDis = Readout(area, "ZoomDis", 44);
-    ZoomDis->setText(QStringLiteral("1.0"));
-    auto* reset = new QToolButton(area);
-    reset->setObjectName(QStringLiteral("ResetBtn"));
-    reset->setText(tr("Reset Magnification"));
-    reset->setToolTip(tr("Reset Magnification"));
-    connect(reset, &QToolButton::clicked, this, &TForm1::ResetBtnClick);
-    GridChk = new QCheckBox(tr("Show Grid"), area);
-    GridChk->setObjectName(QStringLiteral("GridChk"));
-    connect(GridChk, &QCheckBox::toggled, this, &TForm1::ThemeRadioClick);
-    auto* magLabel = new QLabel(tr("Magnification"), area);
-    magLabel->setBuddy(MagBar);
-    top->addWidget(magLabel);
-    top->addWidget(MagBar, 1);
-    top->addWidget(ZoomDis);
-    top->addWidget(reset);
-    top->addSpacing(12);
-    top->addWidget(GridChk);
-    layout->addLayout(top);
-
-    ScrollWindow1 = new QScrollArea(area);
-    ScrollWindow1->setObjectName(QStringLiteral("ScrollWindow1"));
-    ScrollWindow1->setWidgetResizable(false);
-    ScrollWindow1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ScrollWindow1->setBackgroundRole(QPalette::Dark);
-    TerrainImage = new TImageEx(ScrollWindow1);
-    TerrainImage->setObjectName(QStringLiteral("TerrainImage"));
-    ScrollWindow1->setWidget(TerrainImage);
-    connect(TerrainImage, &TImageEx::mouseDown, this,
+void TForm1::WireMapArea() {
+    connect(MapArea->MagBar, &QSlider::valueChanged, this, &TForm1::MagBarChange);
+    connect(MapArea->ResetBtn, &QToolButton::clicked, this, &TForm1::ResetBtnClick);
+    connect(MapArea->GridChk, &QCheckBox::toggled, this, &TForm1::GridChkClick);
+    TImageEx* image = MapArea->TerrainImage;
+    connect(image, &TImageEx::mouseDown, this,
             [this](Qt::MouseButton button, Qt::MouseButtons, Qt::KeyboardModifiers modifiers,
                    QPoint point, bool doubleClick) {
                 TerrainImageMouseDown(button, modifiers, point, doubleClick);
             });
-    connect(TerrainImage, &TImageEx::mouseMove, this,
+    connect(image, &TImageEx::mouseMove, this,
             [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPoint point) {
                 TerrainImageMouseMove(point);
             });
-    connect(TerrainImage, &TImageEx::mouseUp, this,
+    connect(image, &TImageEx::mouseUp, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint point) {
                 TerrainImageMouseUp(button, point);
             });
-    layout->addWidget(ScrollWindow1, 1);
-
-    auto* readouts = new QHBoxLayout;
-    readouts->setSpacing(3);
-    auto caption = [area, readouts](const QString& text) {
-        readouts->addWidget(new QLabel(text, area));
-    };
-    const int degrees = fontMetrics().horizontalAdvance(QStringLiteral("-000.0000")) + 10;
-    const int dms = fontMetrics().horizontalAdvance(QStringLiteral("-000\u00B000'00\"")) + 10;
-    const int metres = fontMetrics().horizontalAdvance(QStringLiteral("10,000,000")) + 10;
-    caption(tr(" Long/Lat:"));
-    ImageLongDis = Readout(area, "ImageLongDis", degrees);
-    ImageLatDis = Readout(area, "ImageLatDis", degrees);
-    ImageLong2Dis = Readout(area, "ImageLong2Dis", dms);
-    ImageLat2Dis = Readout(area, "ImageLat2Dis", dms);
-    for (QLabel* l : {ImageLongDis, ImageLatDis, ImageLong2Dis, ImageLat2Dis})
-        readouts->addWidget(l);
-    readouts->addSpacing(8);
-    caption(tr(" UTM:"));
-    ImageEastDis = Readout(area, "ImageEastDis", metres);
-    ImageNorthDis = Readout(area, "ImageNorthDis", metres);
-    ImageZoneDis = Readout(area, "ImageZoneDis", fontMetrics().horizontalAdvance("000") + 10);
-    for (QLabel* l : {ImageEastDis, ImageNorthDis, ImageZoneDis})
-        readouts->addWidget(l);
-    readouts->addStretch(1);
-    layout->addLayout(readouts);
-    return area;
 }
 
 void TForm1::BuildStatusBar() {
@@ -497,12 +224,12 @@ void TForm1::BuildStatusBar() {
     ProgressGauge->setValue(0);
     ProgressGauge->setFixedWidth(160);
     bar->addWidget(ProgressGauge);
-    auto field = [bar](const QString& caption, QLabel* value) {
+    auto field = [bar](const QString& caption, QWidget* value) {
         bar->addWidget(new QLabel(caption, bar));
         bar->addWidget(value);
     };
-    RetryDis = Readout(bar, "RetryDis", 60);
-    CacheHitDis = Readout(bar, "CacheHitDis", 60);
+    RetryDis = ReadoutLabel(bar, "RetryDis", 60);
+    CacheHitDis = ReadoutLabel(bar, "CacheHitDis", 60);
     SubTimer1 = new TElapsedTimeDisplay(bar);
     SubTimer1->setObjectName(QStringLiteral("SubTimer1"));
     SubTimer1->setFrameShape(QFrame::Panel);
@@ -512,6 +239,11 @@ void TForm1::BuildStatusBar() {
     field(tr(" Retries/Lost:"), RetryDis);
     field(tr(" Cache Hits:"), CacheHitDis);
     field(tr(" Load Time:"), SubTimer1);
+    // Why a map has holes, told where the counters are, without a box to close.
+    LoadStatusDis = new QLabel(bar);
+    LoadStatusDis->setObjectName(QStringLiteral("LoadStatusDis"));
+    LoadStatusDis->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bar->addWidget(LoadStatusDis, 1);
 }
 
 void TForm1::Run(const std::function<void()>& action) {
@@ -532,6 +264,12 @@ void TForm1::ShowError(const QString& message) {
     box->show();
 }
 
+void TForm1::ShowLater(const QString& message) {
+    // Told once the window is up, not in the middle of showing it.
+    QTimer::singleShot(0, this,
+                       [this, message] { QMessageBox::warning(this, windowTitle(), message); });
+}
+
 void TForm1::RefreshControls() {
     const TMapViewState& view = m_session->View();
     // Only what differs, so that a field being typed into keeps its cursor.
@@ -541,34 +279,14 @@ void TForm1::RefreshControls() {
             spin->setValue(value);
         }
     };
-    auto setInt = [](QAbstractSlider* slider, QSpinBox* spin, int value) {
-        QObject* target = slider != nullptr ? static_cast<QObject*>(slider) : spin;
-        const QSignalBlocker block(target);
-        if (slider != nullptr && slider->value() != value) slider->setValue(value);
-        if (spin != nullptr && spin->value() != value) spin->setValue(value);
-    };
-    setFloat(EastSpin, view.Easting);
-    setFloat(NorthSpin, view.Northing);
-    setInt(nullptr, ZoneSpin, view.Zone);
-    setInt(nullptr, TileCountXSpin, view.TileCountX);
-    setInt(nullptr, TileCountYSpin, view.TileCountY);
-    setInt(MagBar, nullptr, view.MagPosition);
-    Check(ThemeButtons, SelectorIndexOfTheme(view.Theme));
-    const int scale = ScaleIndexOf(view.Scale);
-    if (scale >= 0) // any other scale leaves the selector as it is
-        Check(ScaleButtons, scale);
-    // No item selected loads one tile at a time as "Dialup" does, but it is
-    // not "Dialup": showing it so would also store it so.
-    if (SpeedButtons->checkedId() != -1 || view.Speed != TConnectionSpeed::Dialup)
-        Check(SpeedButtons, static_cast<int>(view.Speed));
-    UpdateSizeReadouts();
-}
-
-void TForm1::UpdateSizeReadouts() {
-    const TSizeReadouts r = SizeReadouts(TileCountXSpin->value(), TileCountYSpin->value());
-    PixelSizeDis->setText(r.PixelSize);
-    TileCntDis->setText(r.TileCount);
-    MemDis->setText(r.Memory);
+    setFloat(ToolBar->EastSpin, view.Easting);
+    setFloat(ToolBar->NorthSpin, view.Northing);
+    if (ToolBar->ZoneSpin->value() != view.Zone) {
+        const QSignalBlocker block(ToolBar->ZoneSpin);
+        ToolBar->ZoneSpin->setValue(view.Zone);
+    }
+    MapArea->SetMagPosition(view.MagPosition);
+    LoaderSheet->ShowView(view);
 }
 
 void TForm1::LoadBtnClick() {
@@ -598,79 +316,64 @@ void TForm1::EastZoneBtnClick() {
 }
 
 void TForm1::NorthSpinChange() {
-    m_navigator->SetPosition(EastSpin->value(), NorthSpin->value());
+    m_navigator->SetPosition(ToolBar->EastSpin->value(), ToolBar->NorthSpin->value());
 }
 
 void TForm1::ZoneSpinChange() {
-    m_navigator->SetZone(ZoneSpin->value());
+    m_navigator->SetZone(ToolBar->ZoneSpin->value());
 }
 
 void TForm1::ScaleRadioClick() {
-    Run([this] { m_navigator->ChangeScale(ScaleButtons->checkedId()); });
+    Run([this] { m_navigator->ChangeScale(LoaderSheet->ScaleItem()); });
+    // Same centre, new scale: the middle of the map is what was in view.
+    MapArea->ShowMiddle();
 }
 
 void TForm1::ThemeRadioClick() {
-    Run([this] { m_navigator->ChangeTheme(ThemeFromSelectorIndex(ThemeButtons->checkedId())); });
+    Run([this] { m_navigator->ChangeTheme(ThemeFromSelectorIndex(LoaderSheet->ThemeItem())); });
+}
+
+void TForm1::GridChkClick() {
+    TGridOptions grid = m_session->GridOptions();
+    grid.Show = MapArea->GridChk->isChecked();
+    m_session->SetGridOptions(grid);
+    ThemeRadioClick(); // the grid is drawn anew by the load
 }
 
 void TForm1::SpeedRadioClick() {
     // Only "Broadband" loads in parallel; no item selected loads as "Dialup".
-    m_navigator->ChangeSpeed(SpeedButtons->checkedId() !=
+    m_navigator->ChangeSpeed(LoaderSheet->SpeedItem() !=
                              static_cast<int>(TConnectionSpeed::Broadband));
 }
 
 void TForm1::TileCountXSpinChange() {
-    UpdateSizeReadouts();
+    LoaderSheet->UpdateSizeReadouts();
     Run([this] {
-        m_navigator->ChangeTileCounts(TileCountXSpin->value(), TileCountYSpin->value());
+        m_navigator->ChangeTileCounts(LoaderSheet->TileCountXSpin->value(),
+                                      LoaderSheet->TileCountYSpin->value());
     });
 }
 
-void TForm1::KeepViewCentre(const std::function<void()>& resize) {
-    QScrollBar* h = ScrollWindow1->horizontalScrollBar();
-    QScrollBar* v = ScrollWindow1->verticalScrollBar();
-    const QSize client = ScrollWindow1->viewport()->size();
-    // The centre of what is seen, as a fraction of the image; an image
-    // smaller than the window is seen whole, so its own centre counts.
-    auto fraction = [](int position, int clientExtent, int extent) {
-        if (extent <= 0) return 0.5;
-        if (extent <= clientExtent) return 0.5;
-        return (position + clientExtent / 2.0) / extent;
-    };
-    const double fx = fraction(h->value(), client.width(), TerrainImage->width());
-    const double fy = fraction(v->value(), client.height(), TerrainImage->height());
-    resize();
-    h->setValue(
-        static_cast<int>(std::nearbyint(TerrainImage->width() * fx - client.width() / 2.0)));
-    v->setValue(
-        static_cast<int>(std::nearbyint(TerrainImage->height() * fy - client.height() / 2.0)));
-}
-
-void TForm1::ShowZoom() {
-    ZoomDis->setText(QString::number(m_session->View().ZoomFactor(), 'f', 2));
-}
-
 void TForm1::MagBarChange() {
-    m_session->View().MagPosition = MagBar->value();
+    m_session->View().MagPosition = MapArea->MagBar->value();
     const double f = m_session->View().ZoomFactor();
-    KeepViewCentre([this, f] { TerrainImage->SetMagnification(f); });
-    ShowZoom();
+    MapArea->KeepViewCentre([this, f] { MapArea->TerrainImage->SetMagnification(f); });
+    MapArea->ShowZoom(f);
 }
 
 void TForm1::ResetBtnClick() {
     m_session->View().SetZoomFactor(1.0);
-    {
-        const QSignalBlocker block(MagBar);
-        MagBar->setValue(m_session->View().MagPosition);
-    }
+    MapArea->SetMagPosition(m_session->View().MagPosition);
     // The track bar's 1.0 is 0.997; the reset shows the mosaic pixel for pixel.
-    KeepViewCentre([this] { TerrainImage->SetAutoSize(true); });
-    ShowZoom();
+    MapArea->KeepViewCentre([this] { MapArea->TerrainImage->SetAutoSize(true); });
+    MapArea->ShowZoom(m_session->View().ZoomFactor());
 }
 
 void TForm1::LoadStarting(bool resetView) {
     SubTimer1->Start();
-    TerrainImage->DropBackground();
+    LoadStatusDis->clear();
+    // The place under the mouse was one of the old map.
+    MapArea->ShowReadouts(TMouseReadouts());
     if (PageControl2->currentIndex() != LoaderPage) {
         // A load started from elsewhere while measuring returns to the
         // loader's page with everything that page needs.
@@ -678,69 +381,55 @@ void TForm1::LoadStarting(bool resetView) {
         ApplyPageRules(LoaderPage);
     }
     if (resetView) {
-        {
-            const QSignalBlocker block(MagBar);
-            MagBar->setValue(m_session->View().MagPosition);
-        }
-        TerrainImage->SetAutoSize(true);
-        ShowZoom();
+        MapArea->SetMagPosition(m_session->View().MagPosition);
+        MapArea->TerrainImage->SetAutoSize(true);
+        MapArea->ShowZoom(m_session->View().ZoomFactor());
+        // Tiles arrive from the chosen corner first; that is what to watch.
+        MapArea->ShowSouthWestCorner();
     }
 }
 
-void TForm1::LoadProgress(int percent) {
-    ProgressGauge->setValue(qBound(0, percent, 100));
-    TTileLoader& loader = m_session->Loader();
-    RetryDis->setText(QStringLiteral("%1/%2").arg(loader.Retries()).arg(loader.Lost()));
-    CacheHitDis->setText(QString::number(loader.CacheHits()));
+void TForm1::LoadProgress(const TLoadStats& stats) {
+    ProgressGauge->setValue(qBound(0, stats.Percent, 100));
+    RetryDis->setText(QStringLiteral("%1/%2").arg(stats.Retries).arg(stats.Lost));
+    CacheHitDis->setText(QString::number(stats.CacheHits));
 }
 
-void TForm1::LoadCompleted(double seconds) {
-    SubTimer1->Stop(seconds);
-    // The grid is part of the map, like the tile outlines: it goes into the
-    // background copy too, or wiping the measuring figure would wipe the grid
-    // with it.
-    m_grid->DrawLatLongGrid();
-    TerrainImage->SaveBackground();
+void TForm1::LoadCompleted(const TLoadStats& stats) {
+    SubTimer1->Stop(stats.Seconds);
+    LoadStatusDis->setText(LostTilesMessage(stats));
 }
 
 void TForm1::TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint point,
                                    bool doubleClick) {
     if (PageControl2->currentIndex() != LoaderPage)
         return; // the measuring tool takes the presses on its page
+    TImageEx* image = MapArea->TerrainImage;
     if (doubleClick) {
         if (button != Qt::LeftButton) return;
-        const QPoint p = TerrainImage->ControlToPicture(point);
-        QScrollBar* h = ScrollWindow1->horizontalScrollBar();
-        QScrollBar* v = ScrollWindow1->verticalScrollBar();
-        h->setValue(h->maximum() / 2);
-        v->setValue(v->maximum() / 2);
-        const QPoint c = TerrainImage->ControlToPicture(
-            QPoint(TerrainImage->width() / 2, TerrainImage->height() / 2));
+        const QPoint p = image->ControlToPicture(point);
+        MapArea->ShowMiddle();
+        const QPoint c = image->ControlToPicture(MapArea->ImageCentre());
         Run([&] {
-            m_navigator->DoubleClick(p, c, ZoomInBtn->isChecked(), ZoomOutBtn->isChecked());
+            m_navigator->DoubleClick(p, c, LoaderSheet->ZoomIn(), LoaderSheet->ZoomOut());
         });
+        MapArea->ShowMiddle();
         return;
     }
-    if (button == Qt::LeftButton) m_navigator->DragBegin(TerrainImage->ControlToPicture(point));
+    if (button == Qt::LeftButton) m_navigator->DragBegin(image->ControlToPicture(point));
 }
 
 void TForm1::TerrainImageMouseMove(QPoint point) {
+    TImageEx* image = MapArea->TerrainImage;
     if (PageControl2->currentIndex() == LoaderPage && m_navigator->Dragging())
-        TerrainImage->SetShift(m_navigator->DragMove(TerrainImage->ControlToPicture(point)));
-    const QImage& mosaic = m_session->Mosaic();
-    if (mosaic.isNull()) return;
+        image->SetShift(m_navigator->DragMove(image->ControlToPicture(point)));
+    if (!m_session->HasMap()) return;
     // While dragging the picture shows shifted: the place under the pointer
     // is the one that was there when the drag began.
-    const QPointF m = TerrainImage->ControlToPictureF(point) - QPointF(TerrainImage->Shift());
-    const TMouseReadouts r =
-        MouseReadouts(m_session->View().PixelToPosition(m.x(), m.y(), mosaic.height()));
-    ImageLongDis->setText(r.Longitude);
-    ImageLatDis->setText(r.Latitude);
-    ImageLong2Dis->setText(r.Longitude2);
-    ImageLat2Dis->setText(r.Latitude2);
-    ImageEastDis->setText(r.Easting);
-    ImageNorthDis->setText(r.Northing);
-    ImageZoneDis->setText(r.Zone);
+    const QPointF m = image->ControlToPictureF(point) - QPointF(image->Shift());
+    const TMapViewState& shown = m_session->LoadedView();
+    MapArea->ShowReadouts(
+        MouseReadouts(shown.PixelToPosition(m.x(), m.y(), m_session->Mosaic().height())));
 }
 
 void TForm1::TerrainImageMouseUp(Qt::MouseButton button, QPoint point) {
@@ -748,8 +437,8 @@ void TForm1::TerrainImageMouseUp(Qt::MouseButton button, QPoint point) {
     if (button != Qt::LeftButton || PageControl2->currentIndex() != LoaderPage ||
         !m_navigator->Dragging())
         return;
-    TerrainImage->SetShift(QPoint());
-    Run([&] { m_navigator->DragEnd(TerrainImage->ControlToPicture(point)); });
+    MapArea->TerrainImage->SetShift(QPoint());
+    Run([&] { m_navigator->DragEnd(MapArea->TerrainImage->ControlToPicture(point)); });
 }
 
 bool TForm1::PageControl2Changing() {
@@ -762,7 +451,7 @@ void TForm1::PageControl2Change(int page) {
 
 void TForm1::ApplyPageRules(int page) {
     const bool loader = page == LoaderPage;
-    TerrainImage->setCursor(loader ? Qt::SizeAllCursor : Qt::PointingHandCursor);
+    MapArea->TerrainImage->setCursor(loader ? Qt::SizeAllCursor : Qt::PointingHandCursor);
     ToolBar->setEnabled(loader);
 }
 
@@ -778,7 +467,7 @@ void TForm1::SaveBitmap1Click() {
 }
 
 bool TForm1::SaveMapImage(const QString& fileName) {
-    if (m_session->Mosaic().isNull()) {
+    if (!m_session->HasMap()) {
         QMessageBox::information(this, windowTitle(),
                                  tr("There is no map to save yet. Press Load first."));
         return false;
@@ -793,7 +482,7 @@ bool TForm1::SaveMapImage(const QString& fileName) {
 
 void TForm1::Copy1Click() {
     // An empty image would only wipe what the user had on the clipboard.
-    if (m_session->Mosaic().isNull()) return;
+    if (!m_session->HasMap()) return;
     QApplication::clipboard()->setImage(m_session->Mosaic());
 }
 
@@ -808,7 +497,7 @@ void TForm1::Settings1Click() {
 }
 
 void TForm1::SaveUserDefaults1Click() {
-    SaveUserDefaults(this, *SpeedButtons);
+    SaveUserDefaults(this, *LoaderSheet->SpeedButtons);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -824,14 +513,14 @@ void TForm1::changeEvent(QEvent* event) {
 void TForm1::FormActivate() {
     if (m_activated) return;
     m_activated = true;
-    LoadUserDefaults(*SpeedButtons, *m_navigator);
+    if (!m_session->SourceProblem().isEmpty())
+        ShowLater(tr("%1\n\nTiles come from %2 instead.")
+                      .arg(m_session->SourceProblem(), m_session->TileSourceName()));
+    LoadUserDefaults(*LoaderSheet->SpeedButtons, *m_navigator);
     try {
-        LoadPositionList();
+        m_positions.Load();
     } catch (const std::exception& e) {
-        // Told once the window is up, not in the middle of showing it.
-        const QString message = QString::fromUtf8(e.what());
-        QTimer::singleShot(0, this,
-                           [this, message] { QMessageBox::warning(this, windowTitle(), message); });
+        ShowLater(QString::fromUtf8(e.what()));
     }
 }
 
@@ -845,7 +534,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::StorePositionList(bool showErrors) {
     try {
-        SavePositionList();
+        m_positions.Save();
     } catch (const std::exception& e) {
         if (showErrors)
             QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));

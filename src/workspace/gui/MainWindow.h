@@ -4,6 +4,7 @@
 // hands every user action to the map session or the navigator; the logic of
 // the view, the loads and the moves lives there, not here.
 
+#include "positions/PositionList.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 
@@ -12,26 +13,17 @@
 #include <functional>
 #include <memory>
 
-class QAction;
-class QButtonGroup;
-class QCheckBox;
-class QGroupBox;
 class QLabel;
 class QProgressBar;
-class QScrollArea;
-class QSlider;
-class QSpinBox;
-class QToolBar;
-class QToolButton;
 
 namespace varrow {
 
 class TElapsedTimeDisplay;
-class TFloatSpinEdit;
-class TGridControl;
 class THelpWindow;
-class TImageEx;
 class TIndexPage;
+class TLoaderPage;
+class TMapArea;
+class TMapToolBar;
 class TPageControl;
 class TSettingsDlg;
 class TTilePosDlg;
@@ -51,6 +43,7 @@ public:
 
     TMapSession& Session() { return *m_session; }
     TNavigator& Navigator() { return *m_navigator; }
+    TPositionList& Positions() { return m_positions; }
     THelpWindow* HelpWindow();
 
     // Writes the mosaic in the format the file name's extension names; a
@@ -60,14 +53,7 @@ public:
     // Handlers, named after their control and event.
     void LoadBtnClick();
     void ComAbortBtnClick();
-    void PanUpBtnClick() { Pan(0, 1); }
-    void PanDownBtnClick() { Pan(0, -1); }
-    void PanRightBtnClick() { Pan(1, 0); }
-    void PanLeftBtnClick() { Pan(-1, 0); }
-    void PanNEBtnClick() { Pan(1, 1); }
-    void PanSEBtnClick() { Pan(1, -1); }
-    void PanSWBtnClick() { Pan(-1, -1); }
-    void PanNWBtnClick() { Pan(-1, 1); }
+    void Pan(int dx, int dy);
     void ZeroOffsetBtnClick();
     void WestZoneBtnClick();
     void EastZoneBtnClick();
@@ -75,6 +61,7 @@ public:
     void ZoneSpinChange();
     void ScaleRadioClick();
     void ThemeRadioClick();
+    void GridChkClick();
     void SpeedRadioClick();
     void TileCountXSpinChange();
     void MagBarChange();
@@ -94,9 +81,8 @@ public:
     void About1Click();
     // The first activation reads the user defaults, then the saved positions.
     void FormActivate();
-    void LoadProgress(int percent);
-    void LoadCompleted(double seconds);
-    void UpdateSizeReadouts();
+    void LoadProgress(const TLoadStats& stats);
+    void LoadCompleted(const TLoadStats& stats);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,76 +92,45 @@ protected:
 private:
     void BuildMenus();
     QWidget* BuildImageLoaderPage();
-    QToolBar* BuildToolBar(QWidget* parent);
-    QWidget* BuildLoaderPage();
-    QWidget* BuildMapArea(QWidget* parent);
+    void WireToolBar();
+    void WireLoaderPage();
+    void WireMapArea();
     void BuildStatusBar();
 
     // Shows the view's values in the controls without firing their handlers.
     void RefreshControls();
     void LoadStarting(bool resetView);
     void ApplyPageRules(int page);
-    void Pan(int dx, int dy);
-    // Runs a resize of the map image keeping the point at the view's centre.
-    void KeepViewCentre(const std::function<void()>& resize);
-    void ShowZoom();
     // Runs an action; an error it raises is shown, and the program carries on.
     void Run(const std::function<void()>& action);
     void ShowError(const QString& message);
+    void ShowLater(const QString& message);
     // Writes the saved positions back; a failure is shown or, when the window
     // is going away, reported on the console.
     void StorePositionList(bool showErrors);
 
     std::unique_ptr<TMapSession> m_session;
     std::unique_ptr<TNavigator> m_navigator;
+    TPositionList m_positions;
     THelpWindow* m_help = nullptr;
     TIndexPage* m_indexPage = nullptr;
     TTilePosDlg* TilePosDlg = nullptr;
     TSettingsDlg* SettingsDlg = nullptr;
-    TGridControl* m_grid = nullptr;
     bool m_activated = false;       // the defaults and positions have been read
     bool m_positionsStored = false; // and written back at the close
 
-    // Image Loader page.
     TPageControl* PageControl1 = nullptr;
-    QToolBar* ToolBar = nullptr;
-    TFloatSpinEdit* EastSpin = nullptr;
-    TFloatSpinEdit* NorthSpin = nullptr;
-    QSpinBox* ZoneSpin = nullptr;
+    TMapToolBar* ToolBar = nullptr;
     TPageControl* PageControl2 = nullptr;
-    QGroupBox* ThemeRadio = nullptr;
-    QButtonGroup* ThemeButtons = nullptr;
-    QSpinBox* TileCountXSpin = nullptr;
-    QSpinBox* TileCountYSpin = nullptr;
-    QLabel* PixelSizeDis = nullptr;
-    QLabel* MemDis = nullptr;
-    QLabel* TileCntDis = nullptr;
-    QGroupBox* SpeedRadio = nullptr;
-    QButtonGroup* SpeedButtons = nullptr;
-    QGroupBox* ScaleRadio = nullptr;
-    QButtonGroup* ScaleButtons = nullptr;
-    QToolButton* ZoomInBtn = nullptr;
-    QToolButton* ZoomOutBtn = nullptr;
-
-    // Map area.
-    QScrollArea* ScrollWindow1 = nullptr;
-    TImageEx* TerrainImage = nullptr;
-    QSlider* MagBar = nullptr;
-    QLabel* ZoomDis = nullptr;
-    QCheckBox* GridChk = nullptr;
-    QLabel* ImageLongDis = nullptr;
-    QLabel* ImageLatDis = nullptr;
-    QLabel* ImageLong2Dis = nullptr;
-    QLabel* ImageLat2Dis = nullptr;
-    QLabel* ImageEastDis = nullptr;
-    QLabel* ImageNorthDis = nullptr;
-    QLabel* ImageZoneDis = nullptr;
+    TLoaderPage* LoaderSheet = nullptr;
+    TMapArea* MapArea = nullptr;
 
     // Status bar.
     QProgressBar* ProgressGauge = nullptr;
     QLabel* RetryDis = nullptr;
     QLabel* CacheHitDis = nullptr;
     TElapsedTimeDisplay* SubTimer1 = nullptr;
+    QLabel* LoadStatusDis = nullptr;
 };
 
 } // namespace varrow

@@ -1,6 +1,6 @@
 #include "SettingsDlg.h"
 
-#include "tiles/TileLoader.h"
+#include "controls/gui/CentreOnScreen.h"
 #include "workspace/GridOverlay.h"
 #include "workspace/MapSession.h"
 #include "workspace/UserDefaults.h"
@@ -8,16 +8,13 @@
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTabWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -27,22 +24,6 @@ namespace varrow {
 namespace {
 
 const char* const ServiceVariable = "VARROW_TILE_SERVICE";
-
-// An address the loader can put "/tile.ashx?..." behind: http or https with a host.
-bool IsServiceAddress(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment();
-}
-
-void CentreOnScreen(QWidget* w) {
-    const QScreen* screen = w->screen() != nullptr ? w->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    QRect frame = w->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    w->move(frame.topLeft());
-}
 
 } // namespace
 
@@ -88,6 +69,13 @@ QWidget* TSettingsDlg::BuildGridPage() {
         grid->addWidget(radio, i % rows, i / rows);
     }
     GridButtons->button(static_cast<int>(TGridType::Minutes7_5))->setChecked(true);
+    // The grid type in force is the one the dialog shows; the next load draws it.
+    connect(GridButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (!checked) return;
+        TGridOptions grid = m_session.GridOptions();
+        grid.Type = static_cast<TGridType>(id);
+        m_session.SetGridOptions(grid);
+    });
 
     Button1 = new QPushButton(tr("Apply"), page);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -143,7 +131,7 @@ QWidget* TSettingsDlg::BuildTileServicePage() {
 
 void TSettingsDlg::ShowTileService() {
     TileServiceEdit->setText(ReadTileServiceSetting());
-    TileServiceInUseDis->setText(tr("In use: %1").arg(m_session.Loader().ServiceBase()));
+    TileServiceInUseDis->setText(tr("In use: %1").arg(m_session.TileSourceName()));
     const QString forced = qEnvironmentVariable(ServiceVariable).trimmed();
     TileServiceNoteDis->setText(
         forced.isEmpty()
@@ -191,10 +179,9 @@ bool TSettingsDlg::SaveTileServiceClick() {
     QString text = TileServiceEdit->text().trimmed();
     while (text.endsWith(QLatin1Char('/')))
         text.chop(1);
-    if (!text.isEmpty() && !IsServiceAddress(text)) {
-        ShowError(tr("\"%1\" is not the address of a tile service. Type one like "
-                     "http://127.0.0.1:8600.")
-                      .arg(text));
+    const QString problem = text.isEmpty() ? QString() : TileServiceProblem(text);
+    if (!problem.isEmpty()) {
+        ShowError(problem);
         return false;
     }
     try {
@@ -203,14 +190,12 @@ bool TSettingsDlg::SaveTileServiceClick() {
         ShowError(QString::fromUtf8(e.what()));
         return false;
     }
-    TTileLoader& loader = m_session.Loader();
-    const QString base = ResolveTileService(text);
-    if (base != loader.ServiceBase()) {
-        loader.SetServiceBase(base);
-        // The cache knows tiles by their address on the grid, not by the
-        // service they came from: the old service's tiles must not stand in
-        // for the new one's.
-        loader.Cache().Clear();
+    try {
+        m_session.SetTileService(ResolveTileService(text));
+    } catch (const std::exception& e) {
+        // The environment's address, which takes the place of the typed one.
+        ShowError(QString::fromUtf8(e.what()));
+        return false;
     }
     ShowTileService();
     return true;

@@ -26,14 +26,15 @@ public:
     int GridType() const;
     void SetGridType(int item);
 
-    // "&Settings...": shows the dialog modally; however it ends, the view is
-    // then reloaded so that the map carries the chosen grid.
+    // "&Settings...": shows the dialog modally; however it ends, the chosen
+    // grid type goes to the map session and the view is reloaded so that the
+    // map carries it.
     int Execute();
 
     // "Apply": reloads the view with the chosen grid; the dialog stays open.
     void Button1Click();
     // Stores the address typed on the "Tile Service" page and gives it to
-    // the loader. False (after telling the user why) when it could not be.
+    // the map session. False (after telling the user why) when it could not be.
     bool SaveTileServiceClick();
 
 protected:

@@ -1,16 +1,14 @@
 #include "TilePosDlg.h"
 
-#include "tiles/TileLoader.h"
+#include "controls/gui/CentreOnScreen.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -27,7 +25,7 @@ namespace {
 // scale: tile numbers are 32-bit, and the loader counts on past the view for
 // the ring of tiles around it.
 bool OnTileGrid(double metres, double scale) {
-    constexpr double Margin = TTileLoader::MaxTilesPerSide + 2;
+    constexpr double Margin = MaxTilesPerSide + 2;
     const double tiles = std::trunc(metres / scale / TileSize);
     return std::isfinite(tiles) && tiles >= std::numeric_limits<std::int32_t>::min() + Margin &&
            tiles <= std::numeric_limits<std::int32_t>::max() - Margin;
@@ -129,7 +127,7 @@ void TTilePosDlg::TileYSpinChange() {
 }
 
 void TTilePosDlg::ClearChacheBtnClick() {
-    m_session.Loader().Cache().Clear();
+    m_session.ClearTileCache();
 }
 
 void TTilePosDlg::showEvent(QShowEvent* event) {
@@ -137,12 +135,7 @@ void TTilePosDlg::showEvent(QShowEvent* event) {
     // Centred the first time; after that it opens where the user left it.
     if (m_centred) return;
     m_centred = true;
-    if (const QScreen* screen =
-            this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 } // namespace varrow

@@ -92,48 +92,5 @@ TEST(ImageEx, TheDragPreviewShiftsThePaintingNotThePicture) {
     EXPECT_EQ(s.image.grab().toImage().pixel(3, 200), s.picture.pixel(3, 200));
 }
 
-TEST(ImageEx, BackgroundCopySharesPixelsUntilTheyAreDrawnOn) {
-    Shown s;
-    s.image.SaveBackground();
-    EXPECT_EQ(s.image.Background().constBits(), s.picture.constBits());
-    // Painting the control reads the picture and leaves it shared.
-    s.image.grab();
-    EXPECT_EQ(s.image.Background().constBits(), s.picture.constBits());
-
-    const QImage original = s.picture.copy();
-    {
-        QPainter p(&s.picture);
-        p.fillRect(QRect(100, 100, 300, 200), Qt::red);
-    }
-    EXPECT_EQ(s.image.Background(), original);
-
-    s.image.RestoreRect(QRect(QPoint(150, 120), QPoint(199, 139))); // right, bottom inclusive
-    EXPECT_EQ(s.picture.pixel(150, 120), original.pixel(150, 120));
-    EXPECT_EQ(s.picture.pixel(199, 139), original.pixel(199, 139));
-    EXPECT_EQ(s.picture.pixel(200, 139), qRgb(255, 0, 0));
-    EXPECT_EQ(s.picture.pixel(150, 140), qRgb(255, 0, 0));
-
-    // An inverted rectangle copies nothing; one reaching outside is clipped.
-    s.image.RestoreRect(QRect(QPoint(300, 250), QPoint(250, 200)));
-    EXPECT_EQ(s.picture.pixel(260, 220), qRgb(255, 0, 0));
-    s.image.RestoreRect(QRect(350, 250, 1000, 1000));
-    EXPECT_EQ(s.picture.pixel(399, 299), original.pixel(399, 299));
-    EXPECT_EQ(s.picture.pixel(349, 299), qRgb(255, 0, 0));
-
-    s.image.RestoreBackground();
-    EXPECT_EQ(s.picture, original);
-}
-
-TEST(ImageEx, WithoutABackgroundNothingIsRestored) {
-    Shown s;
-    {
-        QPainter p(&s.picture);
-        p.fillRect(QRect(0, 0, 10, 10), Qt::red);
-    }
-    s.image.RestoreRect(QRect(0, 0, 10, 10));
-    s.image.RestoreBackground();
-    EXPECT_EQ(s.picture.pixel(5, 5), qRgb(255, 0, 0));
-}
-
 } // namespace
 } // namespace varrow

@@ -407,7 +407,11 @@ TEST_F(MainWindowTest, ReadoutsAreRightAtEveryMagnification) {
     // East of the zone's edge the readout is in the next zone.
     Click("ResetBtn");
     Find<QDoubleSpinBox>("EastSpin")->setValue(750000.0);
+    // The readouts describe the map shown, not a position typed since.
     QTest::mouseMove(Image(), QPoint(590, 300));
+    EXPECT_EQ(Text("ImageZoneDis"), "13");
+    LoadAndWait();
+    QTest::mouseMove(Image(), QPoint(591, 300));
     EXPECT_EQ(Text("ImageZoneDis"), "14");
 }
 
@@ -541,7 +545,7 @@ TEST_F(MainWindowTest, TheGridIsDrawnIntoTheFinishedMapAndStaysInItsBackground) 
     EXPECT_EQ(GridPixels(Image()->grab().toImage().convertToFormat(QImage::Format_RGB32)), drawn)
         << "the control shows the grid";
     // Overlays are wiped back to the background copy; the grid is not an overlay.
-    Image()->RestoreBackground();
+    form->Session().Canvas().RestoreBackground();
     EXPECT_EQ(GridPixels(mosaic), drawn);
     QTemporaryDir dir;
     ASSERT_TRUE(form->SaveMapImage(dir.filePath("grid.png")));
@@ -572,8 +576,8 @@ TEST_F(MainWindowTest, TheGridIsDrawnIntoTheFinishedMapAndStaysInItsBackground) 
     ASSERT_TRUE(WaitLoaded());
     TMapViewState loaded;
     const auto keep = QObject::connect(&form->Session(), &TMapSession::loadStarting, form.get(),
-                                       [&] { loaded = form->Session().View(); });
-    form->Session().Loader().Cache().Clear(); // so that the load takes a while
+                                       [&] { loaded = form->Session().LoadedView(); });
+    form->Session().ClearTileCache(); // so that the load takes a while
     ShowPage(TForm1::IndexPage);
     TIndexMapImage* us = Find<TIndexPage>("IndexPage")->MapImage(TIndexMap::UnitedStates);
     QTest::mouseClick(us, Qt::LeftButton, {}, QPoint(200, 120));
@@ -624,7 +628,6 @@ TEST_F(MainWindowTest, TheFirstShowReadsDefaultsAndPositionsAndTheyAreWrittenBac
         std::unique_ptr<TForm1>& form;
         ~Restore() {
             form.reset(); // writes the positions while VARROW_HOME is still ours
-            PosList().clear();
             qputenv("VARROW_HOME", home->path().toUtf8());
         }
     } restore{form};
@@ -634,12 +637,12 @@ TEST_F(MainWindowTest, TheFirstShowReadsDefaultsAndPositionsAndTheyAreWrittenBac
     ASSERT_TRUE(WritePositionFile({stored}, PosListPath()));
 
     Open(server->baseUrl());
-    EXPECT_EQ(PosList().size(), 1u);
+    EXPECT_EQ(form->Positions().Items().size(), 1u);
     EXPECT_TRUE(Find<QRadioButton>("SpeedRadioItem0")->isChecked()) << "no defaults file";
     ClickRadio("SpeedRadio", 1);
     Find<QAction>("SaveUserDefaults1")->trigger();
     EXPECT_EQ(ReadIniInteger(UserDefaultsPath(), "Settings", "ConnectionSpeed", 0), 1);
-    AppendPosition(PosList(), stored);
+    AppendPosition(form->Positions().Items(), stored);
     form->close();
     TPosList reread;
     ReadPositionFile(reread, PosListPath());

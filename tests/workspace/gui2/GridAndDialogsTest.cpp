@@ -2,15 +2,13 @@
 // real varrow-tiles: what each control does to the view, the loads it starts
 // and what ends up in the mosaic.
 
-#include "workspace/gui/GridControl.h"
 #include "workspace/gui/SettingsDlg.h"
 #include "workspace/gui/TilePosDlg.h"
 
 #include "support/ModalMessages.h"
 #include "support/TileServerSuite.h"
-#include "tiles/TileLoader.h"
 #include "workspace/GridOverlay.h"
-#include "workspace/MapImageFile.h"
+#include "io/MapImageFile.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 #include "workspace/UserDefaults.h"
@@ -45,14 +43,9 @@ protected:
         session = std::make_unique<TMapSession>(server->baseUrl());
         settings = std::make_unique<TSettingsDlg>(*session);
         tilePos = std::make_unique<TTilePosDlg>(*session);
-        grid = std::make_unique<TGridControl>(*session, &showGrid, settings.get());
-        // What the main window does once a load is complete.
-        QObject::connect(session.get(), &TMapSession::loadCompleted, grid.get(),
-                         [this] { grid->DrawLatLongGrid(); });
     }
     void TearDown() override {
         if (session) session->Abort();
-        grid.reset();
         tilePos.reset();
         settings.reset();
         session.reset();
@@ -80,11 +73,12 @@ protected:
         return QTest::qWaitFor([this] { return session->LoadComplete() && !session->IsBusy(); },
                                LoadDeadlineMs);
     }
-    int CachedTiles() {
-        int n = 0;
-        for (int i = 0; i < session->Loader().Cache().Capacity; ++i)
-            n += session->Loader().Cache().Entry(i).Location.Scale != 0.0; // empty slots have none
-        return n;
+    int CachedTiles() { return session->CachedTiles(); }
+    // What "Show Grid" does in the main window.
+    void ShowGrid(bool show) {
+        TGridOptions grid = session->GridOptions();
+        grid.Show = show;
+        session->SetGridOptions(grid);
     }
     static int GridPixels(const QImage& image) {
         int n = 0;
@@ -97,11 +91,9 @@ protected:
     }
 
     QTemporaryDir home;
-    QCheckBox showGrid{QStringLiteral("Show Grid")};
     std::unique_ptr<TMapSession> session;
     std::unique_ptr<TSettingsDlg> settings;
     std::unique_ptr<TTilePosDlg> tilePos;
-    std::unique_ptr<TGridControl> grid;
 };
 
 TEST_F(GridAndDialogsTest, TilePositionStartsAtTheDefaultViewAndTypingMovesAndLoads) {
@@ -154,7 +146,7 @@ TEST_F(GridAndDialogsTest, ClearTileCacheEmptiesTheCacheAndLeavesTheMap) {
     EXPECT_EQ(CachedTiles(), 0);
     EXPECT_EQ(session->Mosaic(), before);
     ASSERT_TRUE(LoadAndWait());
-    EXPECT_EQ(session->Loader().CacheHits(), 0);
+    EXPECT_EQ(session->Stats().CacheHits, 0);
 }
 
 TEST_F(GridAndDialogsTest, SettingsApplyAndCloseBothReload) {
@@ -176,10 +168,10 @@ TEST_F(GridAndDialogsTest, SettingsApplyAndCloseBothReload) {
 }
 
 TEST_F(GridAndDialogsTest, TilesGridFramesEveryTileInBlackAndDrawsNoLines) {
-    showGrid.setChecked(true);
+    ShowGrid(true);
     ChooseGrid(static_cast<int>(TGridType::Tiles));
     settings->Button1Click();
-    EXPECT_TRUE(session->TileOutlines);
+    EXPECT_TRUE(session->GridOptions().TileOutlines());
     ASSERT_TRUE(WaitLoaded());
     const QImage& m = session->Mosaic();
     const QRgb black = qRgb(0, 0, 0);
@@ -196,19 +188,19 @@ TEST_F(GridAndDialogsTest, TilesGridFramesEveryTileInBlackAndDrawsNoLines) {
     EXPECT_EQ(GridPixels(m), 0);
 
     // With "Show Grid" off neither outlines nor lines appear.
-    showGrid.setChecked(false);
+    ShowGrid(false);
     ASSERT_TRUE(LoadAndWait());
-    EXPECT_FALSE(session->TileOutlines);
+    EXPECT_FALSE(session->GridOptions().TileOutlines());
     EXPECT_NE(session->Mosaic().pixel(100, 199), black);
     EXPECT_EQ(GridPixels(session->Mosaic()), 0);
 }
 
 TEST_F(GridAndDialogsTest, LatLongGridIsDrawnOnceLoadedAndIsInTheSavedImage) {
-    showGrid.setChecked(true);
+    ShowGrid(true);
     ChooseGrid(static_cast<int>(TGridType::Minutes7_5));
     QSignalSpy changed(session.get(), &TMapSession::mosaicChanged);
     ASSERT_TRUE(LoadAndWait());
-    EXPECT_FALSE(session->TileOutlines);
+    EXPECT_FALSE(session->GridOptions().TileOutlines());
     ASSERT_GE(changed.count(), 1);
     EXPECT_EQ(changed.last().at(0).toRect(), session->Mosaic().rect());
     // 600 pixels at 512 m per pixel span about three degrees: some 25
@@ -232,7 +224,7 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     edit->setText(QStringLiteral("http://127.0.0.1:9/ "));
     EXPECT_TRUE(settings->SaveTileServiceClick());
     EXPECT_EQ(ReadTileServiceSetting(), "http://127.0.0.1:9");
-    EXPECT_EQ(session->Loader().ServiceBase(), "http://127.0.0.1:9");
+    EXPECT_EQ(session->TileSourceName(), "http://127.0.0.1:9");
     EXPECT_EQ(CachedTiles(), 0) << "the old service's tiles are not the new one's";
 
     // Not an address: nothing is stored, and the user is told.
@@ -245,7 +237,7 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     }
     edit->setText(QString()); // back to the built-in address
     EXPECT_TRUE(settings->SaveTileServiceClick());
-    EXPECT_EQ(session->Loader().ServiceBase(), QString::fromLatin1(DefaultTileService));
+    EXPECT_EQ(session->TileSourceName(), QString::fromLatin1(DefaultTileService));
 
     // The environment variable wins, and the page says so.
     qputenv("VARROW_TILE_SERVICE", server->baseUrl().toUtf8());
@@ -256,7 +248,7 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     edit->setText(QStringLiteral("http://127.0.0.1:10"));
     EXPECT_TRUE(settings->SaveTileServiceClick());
     EXPECT_EQ(ReadTileServiceSetting(), "http://127.0.0.1:10");
-    EXPECT_EQ(session->Loader().ServiceBase(), server->baseUrl());
+    EXPECT_EQ(session->TileSourceName(), server->baseUrl());
     qunsetenv("VARROW_TILE_SERVICE");
 }
 
