@@ -42,8 +42,13 @@ TMapSession::~TMapSession() {
 void TMapSession::ViewEdited() { emit viewChanged(); }
 
 void TMapSession::SetTileService(const QString& base) {
-    auto source = std::make_shared<TTileServiceSource>(base);
-    if (source->Key() == m_loader->Source()->Key()) return;
+    SetTileSource(std::make_shared<TTileServiceSource>(base));
+}
+
+TTileSourcePtr TMapSession::TileSource() const { return m_loader->Source(); }
+
+void TMapSession::SetTileSource(TTileSourcePtr source) {
+    if (!source || source->Key() == m_loader->Source()->Key()) return;
     m_loader->SetSource(std::move(source));
     // The cache knows tiles by source too, so none of the old source's could
     // stand in for the new one's; they would only take room.

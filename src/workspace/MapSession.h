@@ -61,6 +61,9 @@ public:
     // TTileError naming a bad address. The memory cache keeps tiles by
     // source, so no other source's tile ever stands in for this one's.
     void SetTileService(const QString& base);
+    // Any source of tiles, from the next load on.
+    void SetTileSource(TTileSourcePtr source);
+    TTileSourcePtr TileSource() const;
     QString TileSourceName() const;
     // Why the address asked for at construction was refused; empty when it was not.
     const QString& SourceProblem() const { return m_sourceProblem; }
