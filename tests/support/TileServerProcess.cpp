@@ -3,6 +3,9 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace varrow::test {
 
 TileServerProcess::TileServerProcess(QStringList extraArgs) : m_args(std::move(extraArgs)) {}
@@ -15,6 +18,9 @@ bool TileServerProcess::start() {
     QStringList args{"--host", "127.0.0.1", "--port", "0"};
     args += m_args;
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that dies (a crash, a timeout's kill) must not leave its service
+    // running: the service goes with the thread that started it.
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(executable(), args);
     if (!m_process.waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process.errorString());

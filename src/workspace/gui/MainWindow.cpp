@@ -6,6 +6,9 @@
 #include "controls/gui/ReadoutLabel.h"
 #include "io/MapImageFile.h"
 #include "measure/gui/ImageEx.h"
+#include "measure/gui/MeasurePage.h"
+#include "print/MapPrintSource.h"
+#include "print/gui/PrintDlg.h"
 #include "workspace/Readouts.h"
 #include "workspace/gui/HelpWindow.h"
 #include "workspace/gui/IndexPage.h"
@@ -70,12 +73,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     TilePosDlg = new TTilePosDlg(*m_session, this);
     TilePosDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic, TilePosDlg); };
     SettingsDlg = new TSettingsDlg(*m_session, this);
+    PrintDlg = new TPrintDlg(this);
+    PrintDlg->SetMapSource(PrintMapSourceOf(*m_session));
+    PrintDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic); };
+    m_measurement.SetScale(m_session->View().Scale);
+    MeasureSheet->Attach(m_measurement, m_session->Canvas());
 
     MapArea->TerrainImage->SetPicture(&m_session->Mosaic());
     connect(m_session.get(), &TMapSession::viewChanged, this, &TForm1::RefreshControls);
     connect(m_session.get(), &TMapSession::loadStarting, this, &TForm1::LoadStarting);
-    connect(m_session.get(), &TMapSession::mosaicReset, MapArea->TerrainImage,
-            &TImageEx::PictureReset);
+    connect(m_session.get(), &TMapSession::mosaicReset, this, &TForm1::MosaicReset);
     connect(m_session.get(), &TMapSession::mosaicChanged, MapArea->TerrainImage,
             &TImageEx::PictureChanged);
     connect(m_session.get(), &TMapSession::progressChanged, this, &TForm1::LoadProgress);
@@ -116,10 +123,10 @@ void TForm1::BuildMenus() {
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
     add(file, "SaveBitmap1", tr("&Save Map Image.."), true, &TForm1::SaveBitmap1Click);
-    // Printing, the KML export and the saved positions dialog come with their
-    // own parts of the program; until then their commands stay visible but
+    // The KML export and the saved positions dialog come with their own
+    // parts of the program; until then their commands stay visible but
     // unavailable.
-    add(file, "PrintMapImage1", tr("&Print Map Image..."), false, nullptr);
+    add(file, "PrintMapImage1", tr("&Print Map Image..."), true, &TForm1::PrintMapImage1Click);
     add(file, "ExportKMLKMZfile1", tr("Export &KML/KMZ file..."), false, nullptr);
     file->addSeparator();
     QAction* exit = add(file, "Exit1", tr("Exit"), true, nullptr);
@@ -159,9 +166,8 @@ QWidget* TForm1::BuildImageLoaderPage() {
     loaderScroll->setFrameShape(QFrame::NoFrame);
     loaderScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     PageControl2->addTab(loaderScroll, tr("Loader"));
-    auto* measure = new QWidget(PageControl2);
-    measure->setObjectName(QStringLiteral("MeasurePage"));
-    PageControl2->addTab(measure, tr("Measure"));
+    MeasureSheet = new TMeasurePage(PageControl2);
+    PageControl2->addTab(MeasureSheet, tr("Measure"));
     PageControl2->setCurrentIndex(LoaderPage);
     PageControl2->setFixedWidth(LoaderSheet->sizeHint().width() + 40);
     PageControl2->OnChanging = [this](int) { return PageControl2Changing(); };
@@ -202,14 +208,8 @@ void TForm1::WireMapArea() {
     connect(MapArea->GridChk, &QCheckBox::toggled, this, &TForm1::GridChkClick);
     TImageEx* image = MapArea->TerrainImage;
     connect(image, &TImageEx::mouseDown, this,
-            [this](Qt::MouseButton button, Qt::MouseButtons, Qt::KeyboardModifiers modifiers,
-                   QPoint point, bool doubleClick) {
-                TerrainImageMouseDown(button, modifiers, point, doubleClick);
-            });
-    connect(image, &TImageEx::mouseMove, this,
-            [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPoint point) {
-                TerrainImageMouseMove(point);
-            });
+            &TForm1::TerrainImageMouseDown);
+    connect(image, &TImageEx::mouseMove, this, &TForm1::TerrainImageMouseMove);
     connect(image, &TImageEx::mouseUp, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint point) {
                 TerrainImageMouseUp(button, point);
@@ -371,6 +371,10 @@ void TForm1::ResetBtnClick() {
 
 void TForm1::LoadStarting(bool resetView) {
     SubTimer1->Start();
+    // The figure stays in mosaic pixels; its metres follow the map's scale.
+    m_measurement.SetScale(m_session->LoadedView().Scale);
+    if (!m_measurement.Readouts().Length.isEmpty())
+        MeasureSheet->ShowReadouts(m_measurement.UpdateMeasureReadouts());
     LoadStatusDis->clear();
     // The place under the mouse was one of the old map.
     MapArea->ShowReadouts(TMouseReadouts());
@@ -384,9 +388,14 @@ void TForm1::LoadStarting(bool resetView) {
         MapArea->SetMagPosition(m_session->View().MagPosition);
         MapArea->TerrainImage->SetAutoSize(true);
         MapArea->ShowZoom(m_session->View().ZoomFactor());
-        // Tiles arrive from the chosen corner first; that is what to watch.
-        MapArea->ShowSouthWestCorner();
     }
+    m_showCorner = resetView;
+}
+
+void TForm1::MosaicReset() {
+    MapArea->TerrainImage->PictureReset();
+    // Tiles arrive from the chosen corner first; that is what to watch.
+    if (m_showCorner) MapArea->ShowSouthWestCorner();
 }
 
 void TForm1::LoadProgress(const TLoadStats& stats) {
@@ -400,11 +409,16 @@ void TForm1::LoadCompleted(const TLoadStats& stats) {
     LoadStatusDis->setText(LostTilesMessage(stats));
 }
 
-void TForm1::TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint point,
+void TForm1::TerrainImageMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons,
+                                   Qt::KeyboardModifiers modifiers, QPoint point,
                                    bool doubleClick) {
-    if (PageControl2->currentIndex() != LoaderPage)
-        return; // the measuring tool takes the presses on its page
     TImageEx* image = MapArea->TerrainImage;
+    if (PageControl2->currentIndex() == MeasurePage) {
+        MeasureSheet->ShowReadouts(m_measurement.MeasureMouseDown(
+            TShiftState::FromQt(buttons | button, modifiers), image->ControlToPicture(point),
+            m_session->Canvas()));
+        return;
+    }
     if (doubleClick) {
         if (button != Qt::LeftButton) return;
         const QPoint p = image->ControlToPicture(point);
@@ -419,17 +433,23 @@ void TForm1::TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers
     if (button == Qt::LeftButton) m_navigator->DragBegin(image->ControlToPicture(point));
 }
 
-void TForm1::TerrainImageMouseMove(QPoint point) {
+void TForm1::TerrainImageMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                                   QPoint point) {
     TImageEx* image = MapArea->TerrainImage;
     if (PageControl2->currentIndex() == LoaderPage && m_navigator->Dragging())
         image->SetShift(m_navigator->DragMove(image->ControlToPicture(point)));
-    if (!m_session->HasMap()) return;
-    // While dragging the picture shows shifted: the place under the pointer
-    // is the one that was there when the drag began.
-    const QPointF m = image->ControlToPictureF(point) - QPointF(image->Shift());
-    const TMapViewState& shown = m_session->LoadedView();
-    MapArea->ShowReadouts(
-        MouseReadouts(shown.PixelToPosition(m.x(), m.y(), m_session->Mosaic().height())));
+    if (m_session->HasMap()) {
+        // While dragging the picture shows shifted: the place under the
+        // pointer is the one that was there when the drag began.
+        const QPointF m = image->ControlToPictureF(point) - QPointF(image->Shift());
+        const TMapViewState& shown = m_session->LoadedView();
+        MapArea->ShowReadouts(
+            MouseReadouts(shown.PixelToPosition(m.x(), m.y(), m_session->Mosaic().height())));
+    }
+    if (PageControl2->currentIndex() == MeasurePage && buttons.testFlag(Qt::LeftButton))
+        MeasureSheet->ShowReadouts(m_measurement.MeasureMouseMove(
+            TShiftState::FromQt(buttons, modifiers), image->ControlToPicture(point),
+            m_session->Canvas()));
 }
 
 void TForm1::TerrainImageMouseUp(Qt::MouseButton button, QPoint point) {
@@ -452,6 +472,10 @@ void TForm1::PageControl2Change(int page) {
 void TForm1::ApplyPageRules(int page) {
     const bool loader = page == LoaderPage;
     MapArea->TerrainImage->setCursor(loader ? Qt::SizeAllCursor : Qt::PointingHandCursor);
+    if (loader)
+        m_measurement.Tool().Erase(m_session->Canvas());
+    else
+        m_measurement.Tool().Draw(m_session->Canvas());
     ToolBar->setEnabled(loader);
 }
 
@@ -478,6 +502,15 @@ bool TForm1::SaveMapImage(const QString& fileName) {
         written = true;
     });
     return written;
+}
+
+void TForm1::PrintMapImage1Click() {
+    if (!m_session->HasMap()) {
+        QMessageBox::information(this, windowTitle(),
+                                 tr("There is no map to print yet. Press Load first."));
+        return;
+    }
+    PrintDlg->ShowPrintLayout();
 }
 
 void TForm1::Copy1Click() {

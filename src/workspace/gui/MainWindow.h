@@ -4,6 +4,7 @@
 // hands every user action to the map session or the navigator; the logic of
 // the view, the loads and the moves lives there, not here.
 
+#include "measure/Measure.h"
 #include "positions/PositionList.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
@@ -24,6 +25,8 @@ class TIndexPage;
 class TLoaderPage;
 class TMapArea;
 class TMapToolBar;
+class TMeasurePage;
+class TPrintDlg;
 class TPageControl;
 class TSettingsDlg;
 class TTilePosDlg;
@@ -66,13 +69,15 @@ public:
     void TileCountXSpinChange();
     void MagBarChange();
     void ResetBtnClick();
-    void TerrainImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
-                               QPoint point, bool doubleClick);
-    void TerrainImageMouseMove(QPoint point);
+    void TerrainImageMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons,
+                               Qt::KeyboardModifiers modifiers, QPoint point, bool doubleClick);
+    void TerrainImageMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                               QPoint point);
     void TerrainImageMouseUp(Qt::MouseButton button, QPoint point);
     bool PageControl2Changing();
     void PageControl2Change(int page);
     void SaveBitmap1Click();
+    void PrintMapImage1Click();
     void Copy1Click();
     void SaveLocations1Click();
     void Settings1Click();
@@ -100,6 +105,7 @@ private:
     // Shows the view's values in the controls without firing their handlers.
     void RefreshControls();
     void LoadStarting(bool resetView);
+    void MosaicReset();
     void ApplyPageRules(int page);
     // Runs an action; an error it raises is shown, and the program carries on.
     void Run(const std::function<void()>& action);
@@ -112,17 +118,21 @@ private:
     std::unique_ptr<TMapSession> m_session;
     std::unique_ptr<TNavigator> m_navigator;
     TPositionList m_positions;
+    TMeasurement m_measurement;
     THelpWindow* m_help = nullptr;
     TIndexPage* m_indexPage = nullptr;
     TTilePosDlg* TilePosDlg = nullptr;
     TSettingsDlg* SettingsDlg = nullptr;
+    TPrintDlg* PrintDlg = nullptr;
     bool m_activated = false;       // the defaults and positions have been read
     bool m_positionsStored = false; // and written back at the close
+    bool m_showCorner = false;      // the map being loaded opens at its lower-left corner
 
     TPageControl* PageControl1 = nullptr;
     TMapToolBar* ToolBar = nullptr;
     TPageControl* PageControl2 = nullptr;
     TLoaderPage* LoaderSheet = nullptr;
+    TMeasurePage* MeasureSheet = nullptr;
     TMapArea* MapArea = nullptr;
 
     // Status bar.
