@@ -4,6 +4,7 @@
 #include "workspace/MapSession.h"
 
 #include "support/ErrorOf.h"
+#include "support/ImageCompare.h"
 #include "support/TileServerSuite.h"
 #include "tiles/TileLoader.h"
 #include "workspace/Navigation.h"
@@ -20,15 +21,7 @@ namespace {
 
 constexpr int LoadDeadlineMs = 60000; // a deadline for a broken load, not a timing check
 
-int GridPixels(const QImage& image) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            n += c == GridColourA.rgb() || c == GridColourB.rgb();
-        }
-    return n;
-}
+using test::GridPixels;
 
 class MapSessionTest : public test::TileServerHomeSuite {
 protected:

@@ -9,6 +9,7 @@
 #include "geo/Georef.h"
 #include "measure/gui/ImageEx.h"
 #include "positions/PositionList.h"
+#include "support/ImageCompare.h"
 #include "support/TileServerSuite.h"
 #include "tiles/NetLib.h"
 #include "tiles/TileLoader.h"
@@ -116,7 +117,7 @@ protected:
             }
         return at;
     }
-    static int GridPixels(const QImage& image) { return static_cast<int>(GridMask(image).size()); }
+    static int GridPixels(const QImage& image) { return test::GridPixels(image); }
     // Runs action, which opens a modal window; finish is done to that window
     // once it shows. Returns the window.
     static QWidget* WhileModal(const std::function<void()>& action,
