@@ -156,6 +156,9 @@ TEST_F(RenderTest, BadArgumentsAndUnwritableOutput) {
         {{"--speed", "fast", "-o", "x.png"}, "dialup"},
         {{"--tiles", "3x3"}, "-o FILE"},
         {{"--bogus", "-o", "x.png"}, "--bogus"},
+        {{"--grid", "5", "-o", "x.png"}, "tiles"},
+        {{"--service", "ftp://127.0.0.1:1", "-o", "x.png"}, "ftp://127.0.0.1:1"},
+        {{"--print", "x.pdf", "--print-method", "scale:0"}, "scale:"},
     };
     for (const Case& c : cases) {
         const RenderRun run = Render(c.args);
@@ -166,4 +169,25 @@ TEST_F(RenderTest, BadArgumentsAndUnwritableOutput) {
                                   dir.filePath(QStringLiteral("missing/folder/map.png"))});
     EXPECT_EQ(run.Status, 4);
     EXPECT_TRUE(run.Err.contains(QStringLiteral("cannot write"))) << run.Err.toStdString();
+}
+
+TEST_F(RenderTest, PrintsTheMapAtATrueScaleIntoOnePdf) {
+    // 3 × 3 tiles at 4 m per pixel are 2,400 m: at 1:24,000 that is 0.1 m of
+    // paper, 3.937 inches.
+    const QString pdf = Output(QStringLiteral("map.pdf"));
+    const QString png = Output(QStringLiteral("map.png"));
+    const RenderRun run = Render({"--service", server.baseUrl(), "--scale", "4", "--tiles", "3x3",
+                                  "--print", pdf, "--print-method", "scale:24000", "-o", png,
+                                  "--quiet"});
+    ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+    EXPECT_EQ(QImage(png).size(), QSize(600, 600));
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {"-list", pdf});
+    ASSERT_TRUE(images.waitForFinished(20000)) << "install the package poppler-utils";
+    const QStringList lines = QString::fromLocal8Bit(images.readAllStandardOutput()).split('\n');
+    ASSERT_GE(lines.size(), 3) << lines.join('\n').toStdString();
+    const QStringList image = lines[2].split(' ', Qt::SkipEmptyParts);
+    ASSERT_GE(image.size(), 14);
+    const double inches = image[3].toDouble() / image[12].toDouble();
+    EXPECT_NEAR(inches, 3.937, 0.01) << lines[2].toStdString();
 }

@@ -1,5 +1,7 @@
 #include "RenderOptions.h"
 
+#include "print/PrintOutput.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -96,6 +98,15 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             if (!v)
                 return std::nullopt;
             o.Output = *v;
+        } else if (option == QLatin1String("--print")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.PrintFile = *v;
+        } else if (IsPrintOption(option)) {
+            const auto v = value();
+            if (!v || !ParsePrintOption(option, *v, o.Print, error))
+                return std::nullopt;
         } else if (option == QLatin1String("--service")) {
             const auto v = value();
             if (!v)
@@ -214,9 +225,10 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
         error = QStringLiteral("give either --utm or --center, not both");
         return std::nullopt;
     }
-    if (o.Output.isEmpty()) {
+    if (o.Output.isEmpty() && o.PrintFile.isEmpty()) {
         error = QStringLiteral("no output file: give -o FILE (the extension chooses the format: "
-                               ".png, .jpg, .gif, .tif, .pcx, .lbm, otherwise BMP)");
+                               ".png, .jpg, .gif, .tif, .pcx, .lbm, otherwise BMP) or --print "
+                               "FILE.pdf");
         return std::nullopt;
     }
     // Centring needs the final scale and size, so it comes after all options.
@@ -227,7 +239,8 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
 
 QString RenderUsage() {
     return QStringLiteral(
-        "Usage: varrow-render [--utm ZONE,EASTING,NORTHING | --center LAT,LON] [options] -o FILE\n"
+        "Usage: varrow-render [--utm ZONE,EASTING,NORTHING | --center LAT,LON] [options]\n"
+        "                     (-o FILE | --print FILE.pdf)...\n"
         "\n"
         "Builds a map from the tile service and writes it as an image.\n"
         "\n"
@@ -246,6 +259,7 @@ QString RenderUsage() {
         "Output:\n"
         "  -o, --output FILE    format by extension: .png .jpg/.jpeg .gif .tif/.tiff .pcx .lbm,\n"
         "                       anything else BMP\n"
+        "%2\n"
         "  --allow-lost         exit 0 even when tiles were lost\n"
         "  -q, --quiet          no progress bar and no summary\n"
         "  -h, --help           this text\n"
@@ -253,7 +267,7 @@ QString RenderUsage() {
         "\n"
         "Exit status: 0 complete map; 2 bad arguments; 3 tiles lost (the file is still\n"
         "written); 4 the output could not be written.\n")
-        .arg(AllowedScales());
+        .arg(AllowedScales(), PrintOptionsUsage());
 }
 
 } // namespace varrow

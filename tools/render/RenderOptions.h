@@ -2,6 +2,7 @@
 
 // Command line of varrow-render: what map to build and where to write it.
 
+#include "print/PrintLayout.h"
 #include "workspace/GridOverlay.h"
 #include "workspace/MapViewState.h"
 
@@ -16,7 +17,9 @@ struct TRenderOptions {
     TMapViewState View;   // corner, zone, theme, scale, tile counts, speed
     TGridOptions Grid;    // the grid drawn into the map, none by default
     QString Service;      // empty: the usual resolution order
-    QString Output;
+    QString Output;       // the image; may be empty when another output is asked for
+    QString PrintFile;    // --print: the map printed into a PDF file
+    TPrintSettings Print;
     bool AllowLost = false;
     bool Quiet = false;
     bool ShowHelp = false;

@@ -5,13 +5,15 @@
 #include "RenderProgress.h"
 
 #include "io/MapImageFile.h"
+#include "print/MapPrintSource.h"
+#include "print/PrintOutput.h"
 #include "tiles/LoadStats.h"
 #include "workspace/MapSession.h"
 #include "workspace/Readouts.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <exception>
@@ -31,8 +33,10 @@ void Print(std::FILE* out, const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // No display is needed: tiles are decoded and drawn on QImage only.
-    QCoreApplication app(argc, argv);
+    // No display is needed: tiles are decoded and drawn on QImage only, and
+    // the printed pages' text is laid out with the offscreen platform's fonts.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Varrow"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARROW_VERSION));
 
@@ -78,23 +82,38 @@ int main(int argc, char** argv) {
     progress.Finish();
 
     const TLoadStats& stats = session.Stats();
-    try {
-        SaveMapImage(session.Mosaic(), options->Output);
-    } catch (const std::exception& e) {
-        Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
-                          .arg(options->Output, QString::fromUtf8(e.what())));
-        return CannotWrite;
+    if (!options->Output.isEmpty()) {
+        try {
+            SaveMapImage(session.Mosaic(), options->Output);
+        } catch (const std::exception& e) {
+            Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
+                              .arg(options->Output, QString::fromUtf8(e.what())));
+            return CannotWrite;
+        }
+    }
+    if (!options->PrintFile.isEmpty()) {
+        try {
+            PrintMapToPdf(session.Mosaic(), PrintMapInfoOf(session), options->Print,
+                          options->PrintFile);
+        } catch (const std::exception& e) {
+            Print(stderr, QStringLiteral("varrow-render: cannot print to %1: %2")
+                              .arg(options->PrintFile, QString::fromUtf8(e.what())));
+            return CannotWrite;
+        }
     }
 
-    if (!options->Quiet)
+    // One summary line per file written.
+    for (const QString& written : {options->Output, options->PrintFile}) {
+        if (options->Quiet || written.isEmpty()) continue;
         Print(stdout, QStringLiteral("%1: %2 tiles, %3 cache hits, %4 retries, %5 lost, %6 s, %7 bytes")
-                          .arg(options->Output)
+                          .arg(written)
                           .arg(stats.Total)
                           .arg(stats.CacheHits)
                           .arg(stats.Retries)
                           .arg(stats.Lost)
                           .arg(session.LoadSeconds(), 0, 'f', 3)
-                          .arg(QFileInfo(options->Output).size()));
+                          .arg(QFileInfo(written).size()));
+    }
     if (stats.Lost > 0 && !options->AllowLost) {
         Print(stderr, QStringLiteral("varrow-render: %1. Those tiles could not be fetched and "
                                      "the map was written with blanks (--allow-lost accepts that)")
