@@ -7,6 +7,10 @@
 // it changed, so that a window repaints only that part: the picture of a
 // 75 × 75 map is 15,000 pixels square.
 //
+// The background copy is kept block by block, and a block is copied only when
+// something is about to draw over it: a figure on a 900 MB map costs the
+// blocks it covers, not a second 900 MB and the seconds a copy of it takes.
+//
 // Rectangles are QRects of the pixels they cover: QRect(left, top, right -
 // left, bottom - top) for a rectangle whose right and bottom edges are
 // exclusive. An empty or inverted rectangle covers nothing.
@@ -16,6 +20,7 @@
 
 #include <functional>
 #include <mutex>
+#include <vector>
 
 namespace varrow {
 
@@ -29,9 +34,15 @@ public:
 
     const QImage& Picture() const { return m_picture; }
     // For those who draw into the picture (loader, overlays, measuring tool):
-    // they report what they drew with Changed.
-    QImage& Picture() { return m_picture; }
-    const QImage& Background() const { return m_background; }
+    // they report what they drew with Changed. Surface keeps the background
+    // of area before it is drawn over; Picture keeps the whole of it.
+    QImage& Surface(const QRect& area);
+    QImage& Picture() { return Surface(m_picture.rect()); }
+    // The background copy as one picture: the picture itself where nothing
+    // was drawn over it (a full copy once anything was, so for checks only);
+    // null when none was taken.
+    QImage Background() const;
+    bool HasBackground() const { return m_hasBackground; }
     bool IsNull() const { return m_picture.isNull(); }
 
     // A cleared (white) picture of width by height pixels, without a
@@ -48,7 +59,7 @@ public:
     // picture are ignored, an empty r copies nothing.
     void RestoreRect(const QRect& r);
     // Forgets the background copy (a new picture is on its way).
-    void DropBackground() { m_background = QImage(); }
+    void DropBackground();
 
     // Reports that the pixels of r (clipped to the picture) changed.
     void Changed(const QRect& r) const;
@@ -58,8 +69,15 @@ public:
     std::recursive_mutex& Lock() { return m_lock; }
 
 private:
+    static constexpr int BlockSize = 256;
+    QRect BlockRect(int index) const;
+    int BlockColumns() const;
+
     QImage m_picture;
-    QImage m_background;
+    bool m_hasBackground = false;
+    // The background of each block that was drawn over since it was taken;
+    // null where the picture still is the background.
+    std::vector<QImage> m_saved;
     std::recursive_mutex m_lock;
 };
 

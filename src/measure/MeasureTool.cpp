@@ -161,7 +161,7 @@ void TMeasureTool::Draw(QImage& picture) const {
 
 void TMeasureTool::Draw(TMapCanvas& canvas) const {
     std::lock_guard<std::recursive_mutex> guard(canvas.Lock());
-    Draw(canvas.Picture());
+    Draw(canvas.Surface(BoundsRect()));
     canvas.Changed(BoundsRect());
 }
 
@@ -171,7 +171,7 @@ void TMeasureTool::Erase(TMapCanvas& canvas) const {
 
 void TMeasureTool::Redraw(TMapCanvas& canvas, const QRect& before) const {
     canvas.RestoreRect(before);
-    Draw(canvas.Picture());
+    Draw(canvas.Surface(BoundsRect()));
     canvas.Changed(before.united(BoundsRect()));
 }
 

@@ -47,10 +47,33 @@ TEST(MapCanvas, ResetGivesAWhitePictureWithoutBackgroundAndReportsItAll) {
     EXPECT_TRUE(canvas.Background().isNull());
 }
 
-TEST(MapCanvas, BackgroundCopySharesPixelsUntilTheyAreDrawnOn) {
+TEST(MapCanvas, TheBackgroundCostsNothingUntilSomethingDrawsOverIt) {
     Map m;
     m.canvas.SaveBackground();
-    EXPECT_EQ(m.canvas.Background().constBits(), m.canvas.Picture().constBits());
+    const TMapCanvas& shown = m.canvas;
+    EXPECT_EQ(m.canvas.Background().constBits(), shown.Picture().constBits());
+
+    // A figure drawn through the surface of its own area: the rest of the
+    // map is not copied, and the background still reads as it was.
+    const QImage original = shown.Picture().copy();
+    {
+        QPainter p(&m.canvas.Surface(QRect(500, 300, 20, 20)));
+        p.fillRect(QRect(500, 300, 20, 20), Qt::green);
+    }
+    EXPECT_EQ(shown.Picture().pixel(510, 310), qRgb(0, 255, 0));
+    EXPECT_EQ(m.canvas.Background(), original);
+    m.canvas.RestoreRect(QRect(505, 305, 10, 10));
+    EXPECT_EQ(shown.Picture().pixel(510, 310), original.pixel(510, 310));
+    EXPECT_EQ(shown.Picture().pixel(501, 301), qRgb(0, 255, 0));
+    m.canvas.RestoreBackground();
+    EXPECT_EQ(shown.Picture(), original);
+    // A block restored whole is the background again, at no cost.
+    EXPECT_EQ(m.canvas.Background().constBits(), shown.Picture().constBits());
+}
+
+TEST(MapCanvas, BackgroundCopySurvivesDrawingAnywhere) {
+    Map m;
+    m.canvas.SaveBackground();
 
     const QImage original = m.canvas.Picture().copy();
     {
