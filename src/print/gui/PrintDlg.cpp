@@ -1,5 +1,7 @@
 #include "PrintDlg.h"
 
+#include "controls/gui/CentreOnScreen.h"
+
 #include "PrintPreview.h"
 #include "ProgressDlg.h"
 #include "measure/MeasureUnits.h"
@@ -243,12 +245,7 @@ void TPrintDlg::SetMapSource(TPrintMapSource source) {
 
 void TPrintDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen =
-            this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 int TPrintDlg::ShowPrintLayout() {
