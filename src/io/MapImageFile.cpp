@@ -1,5 +1,6 @@
 #include "io/MapImageFile.h"
 
+#include "io/GeoReference.h"
 #include "io/GifWriter.h"
 #include "io/AtomicFile.h"
 #include "io/MapImageWriters.h"
@@ -45,14 +46,15 @@ TMapImageFormat MapImageFormatOf(const QString& fileName) {
     return TMapImageFormat::Bmp;
 }
 
-void SaveMapImage(const QImage& mosaic, const QString& fileName) {
+void SaveMapImage(const QImage& mosaic, const QString& fileName, const TGeoReference* geo) {
     if (mosaic.isNull()) throw EFileWriteError("There is no map image to save");
+    if (geo != nullptr && !geo->IsValid()) geo = nullptr;
     switch (MapImageFormatOf(fileName)) {
     case TMapImageFormat::Jpeg:
         WriteWithQt(mosaic, fileName, "jpeg");
         break;
     case TMapImageFormat::Tiff:
-        WriteTiffFile(mosaic, fileName);
+        WriteTiffFile(mosaic, fileName, geo);
         break;
     case TMapImageFormat::Gif:
         WriteFileAtomically(fileName, [&](QIODevice& out) { WriteGif(mosaic, out); });
@@ -70,6 +72,7 @@ void SaveMapImage(const QImage& mosaic, const QString& fileName) {
         WriteWithQt(mosaic, fileName, "bmp");
         break;
     }
+    if (geo) WriteWorldFiles(fileName, *geo);
 }
 
 } // namespace varrow

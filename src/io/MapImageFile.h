@@ -21,6 +21,10 @@ void WriteJpeg(const QImage& image, QIODevice& device);
 // BMP as the picture is. The picture is read in place, never copied whole. A file of that
 // name is replaced only by a complete new one; a failure raises EFileWriteError
 // (io/AtomicFile.h) with the system's message.
-void SaveMapImage(const QImage& mosaic, const QString& fileName);
+// With geo, a TIFF file also carries the GeoTIFF tags, and every format gets
+// its world file and .prj beside it.
+struct TGeoReference;
+void SaveMapImage(const QImage& mosaic, const QString& fileName,
+                  const TGeoReference* geo = nullptr);
 
 } // namespace varrow

@@ -1,7 +1,8 @@
 #include "io/MapImageWriters.h"
 
-#include "io/ColourQuantiser.h"
 #include "io/AtomicFile.h"
+#include "io/ColourQuantiser.h"
+#include "io/GeoReference.h"
 #include "io/RgbScanlines.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace varrow {
@@ -47,15 +49,50 @@ void CheckSize(const QImage& bitmap) {
 
 constexpr std::uint32_t TiffDataOffset = 36;
 constexpr int TiffEntryCount = 15;
-constexpr std::uint32_t TiffShort = 3, TiffLong = 4, TiffRational = 5, TiffAscii = 2;
+constexpr std::uint32_t TiffShort = 3, TiffLong = 4, TiffRational = 5, TiffAscii = 2,
+                        TiffDouble = 12;
 
-void WriteTiff(const QImage& bitmap, QIODevice& out) {
+// The GeoTIFF tags that place a map: its pixel size, the point of its
+// top-left corner, and the keys naming its projected system (PixelIsArea:
+// the tie point is the corner of the pixel, not its centre).
+constexpr int GeoTiffEntries = 3;
+constexpr std::uint32_t GeoKeyShorts = 4 + 4 * 4;
+constexpr std::uint32_t GeoTiffExtraBytes = 8 * 3 + 8 * 6 + 2 * GeoKeyShorts;
+
+void AppendDouble(THeader& data, double value) {
+    std::uint64_t bits = 0;
+    static_assert(sizeof bits == sizeof value);
+    std::memcpy(&bits, &value, sizeof bits);
+    data.Le32(static_cast<std::uint32_t>(bits & 0xffffffffu));
+    data.Le32(static_cast<std::uint32_t>(bits >> 32));
+}
+
+QByteArray GeoTiffData(const TGeoReference& geo) {
+    THeader data;
+    for (const double v : {geo.PixelSize, geo.PixelSize, 0.0}) // ModelPixelScale
+        AppendDouble(data, v);
+    for (const double v : {0.0, 0.0, 0.0, geo.West, geo.North, 0.0}) // ModelTiepoint
+        AppendDouble(data, v);
+    const std::uint32_t keys[GeoKeyShorts] = {
+        1,    1, 0, 4,                                          // version 1.1.0, four keys
+        1024, 0, 1, 1,                                          // model type: projected
+        1025, 0, 1, 1,                                          // raster type: pixel is area
+        3072, 0, 1, static_cast<std::uint32_t>(EpsgCode(geo.Zone)), // projected system
+        3076, 0, 1, 9001};                                      // linear units: metre
+    for (const std::uint32_t k : keys)
+        data.Le16(k);
+    return data.Bytes();
+}
+
+void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo) {
     CheckSize(bitmap);
+    const int entries = TiffEntryCount + (geo ? GeoTiffEntries : 0);
     const std::uint32_t width = static_cast<std::uint32_t>(bitmap.width());
     const std::uint32_t height = static_cast<std::uint32_t>(bitmap.height());
     const std::uint64_t dataSize = std::uint64_t{width} * 3 * height;
     const std::uint64_t directory = TiffDataOffset + dataSize;
-    if (directory + 2 + 12 * TiffEntryCount + 4 > 0xffffffffu)
+    const std::uint64_t extra = directory + 2 + 12 * entries + 4;
+    if (extra + (geo ? GeoTiffExtraBytes : 0) > 0xffffffffu)
         throw EFileWriteError("The picture is too large for a TIFF file");
 
     THeader head;
@@ -90,14 +127,14 @@ void WriteTiff(const QImage& bitmap, QIODevice& out) {
         dir.Le16(tag);
         dir.Le16(type);
         dir.Le32(count);
-        if (type == TiffShort) {
+        if (type == TiffShort && count == 1) { // held in place; longer arrays by offset
             dir.Le16(value);
             dir.Le16(0);
         } else {
             dir.Le32(value);
         }
     };
-    dir.Le16(TiffEntryCount);
+    dir.Le16(static_cast<std::uint32_t>(entries));
     entry(254, TiffLong, 1, 0);                                    // new subfile type
     entry(256, TiffShort, 1, width);                               // image width
     entry(257, TiffShort, 1, height);                              // image length
@@ -113,8 +150,16 @@ void WriteTiff(const QImage& bitmap, QIODevice& out) {
     entry(284, TiffShort, 1, 1);                                   // chunky planes
     entry(296, TiffShort, 1, 2);                                   // resolution in inches
     entry(305, TiffAscii, 8, 28);                                  // software
-    dir.Le32(0);                                                   // no next directory
-    WriteBytes(out, dir.Bytes());
+    if (geo) {
+        const auto at = static_cast<std::uint32_t>(extra);
+        entry(33550, TiffDouble, 3, at);                     // ModelPixelScale
+        entry(33922, TiffDouble, 6, at + 8 * 3);             // ModelTiepoint
+        entry(34735, TiffShort, GeoKeyShorts, at + 8 * 9);   // GeoKeyDirectory
+    }
+    dir.Le32(0); // no next directory
+    QByteArray tail = dir.Bytes();
+    if (geo) tail += GeoTiffData(*geo);
+    WriteBytes(out, tail);
 }
 
 // --- PCX -----------------------------------------------------------------------------------
@@ -248,8 +293,8 @@ void WriteLbm(const QImage& bitmap, QIODevice& out) {
 
 } // namespace
 
-void WriteTiffFile(const QImage& bitmap, const QString& fileName) {
-    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out); });
+void WriteTiffFile(const QImage& bitmap, const QString& fileName, const TGeoReference* geo) {
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out, geo); });
 }
 
 void WritePcxFile(const QImage& bitmap, const QString& fileName) {

@@ -10,7 +10,11 @@
 
 namespace varrow {
 
-void WriteTiffFile(const QImage& bitmap, const QString& fileName);
+struct TGeoReference;
+
+// With geo, the file also carries the GeoTIFF tags that place the map.
+void WriteTiffFile(const QImage& bitmap, const QString& fileName,
+                   const TGeoReference* geo = nullptr);
 void WritePcxFile(const QImage& bitmap, const QString& fileName);
 void WriteLbmFile(const QImage& bitmap, const QString& fileName);
 

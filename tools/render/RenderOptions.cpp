@@ -91,6 +91,8 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             o.ShowVersion = true;
         } else if (option == QLatin1String("--quiet") || option == QLatin1String("-q")) {
             o.Quiet = true;
+        } else if (option == QLatin1String("--world-file")) {
+            o.WorldFile = true;
         } else if (option == QLatin1String("--allow-lost")) {
             o.AllowLost = true;
         } else if (option == QLatin1String("-o") || option == QLatin1String("--output")) {
@@ -259,6 +261,8 @@ QString RenderUsage() {
         "Output:\n"
         "  -o, --output FILE    format by extension: .png .jpg/.jpeg .gif .tif/.tiff .pcx .lbm,\n"
         "                       anything else BMP\n"
+        "  --world-file         beside the image its world file and .prj; TIFF files\n"
+        "                       also carry GeoTIFF tags\n"
         "%2\n"
         "  --allow-lost         exit 0 even when tiles were lost\n"
         "  -q, --quiet          no progress bar and no summary\n"

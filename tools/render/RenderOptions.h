@@ -20,6 +20,7 @@ struct TRenderOptions {
     QString Output;       // the image; may be empty when another output is asked for
     QString PrintFile;    // --print: the map printed into a PDF file
     TPrintSettings Print;
+    bool WorldFile = false; // --world-file: world file, .prj and GeoTIFF tags
     bool AllowLost = false;
     bool Quiet = false;
     bool ShowHelp = false;

@@ -8,6 +8,7 @@
 #include "print/MapPrintSource.h"
 #include "print/PrintOutput.h"
 #include "tiles/LoadStats.h"
+#include "workspace/MapGeoReference.h"
 #include "workspace/MapSession.h"
 #include "workspace/Readouts.h"
 
@@ -83,8 +84,12 @@ int main(int argc, char** argv) {
 
     const TLoadStats& stats = session.Stats();
     if (!options->Output.isEmpty()) {
+        const TGeoReference geo = GeoReferenceOf(session.LoadedView(), session.Mosaic().size());
+        const QString warning = ZoneEdgeWarning(session.LoadedView(), session.Mosaic().size());
+        if (options->WorldFile && !warning.isEmpty())
+            Print(stderr, QStringLiteral("varrow-render: %1").arg(warning));
         try {
-            SaveMapImage(session.Mosaic(), options->Output);
+            SaveMapImage(session.Mosaic(), options->Output, options->WorldFile ? &geo : nullptr);
         } catch (const std::exception& e) {
             Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
                               .arg(options->Output, QString::fromUtf8(e.what())));

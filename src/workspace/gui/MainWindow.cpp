@@ -9,6 +9,7 @@
 #include "measure/gui/MeasurePage.h"
 #include "print/MapPrintSource.h"
 #include "print/gui/PrintDlg.h"
+#include "workspace/MapGeoReference.h"
 #include "workspace/Readouts.h"
 #include "workspace/gui/HelpWindow.h"
 #include "workspace/gui/IndexPage.h"
@@ -123,6 +124,16 @@ void TForm1::BuildMenus() {
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
     add(file, "SaveBitmap1", tr("&Save Map Image.."), true, &TForm1::SaveBitmap1Click);
+    // Beside each saved image, the files that let a GIS place it.
+    WriteWorldFiles1 = add(file, "WriteWorldFiles1", tr("Write &World Files"), true, nullptr);
+    WriteWorldFiles1->setCheckable(true);
+    connect(WriteWorldFiles1, &QAction::toggled, this, [this](bool on) {
+        try {
+            StoreWriteWorldFiles(on);
+        } catch (const std::exception& e) {
+            QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+        }
+    });
     // The KML export and the saved positions dialog come with their own
     // parts of the program; until then their commands stay visible but
     // unavailable.
@@ -497,10 +508,16 @@ bool TForm1::SaveMapImage(const QString& fileName) {
         return false;
     }
     bool written = false;
+    const QSize size = m_session->Mosaic().size();
+    const TGeoReference geo = GeoReferenceOf(m_session->LoadedView(), size);
+    const bool world = WriteWorldFiles1->isChecked();
     Run([&] {
-        varrow::SaveMapImage(m_session->Mosaic(), fileName);
+        varrow::SaveMapImage(m_session->Mosaic(), fileName, world ? &geo : nullptr);
         written = true;
     });
+    const QString warning = ZoneEdgeWarning(m_session->LoadedView(), size);
+    if (written && world && !warning.isEmpty())
+        QMessageBox::information(this, windowTitle(), warning + QLatin1Char('.'));
     return written;
 }
 
@@ -550,6 +567,10 @@ void TForm1::FormActivate() {
         ShowLater(tr("%1\n\nTiles come from %2 instead.")
                       .arg(m_session->SourceProblem(), m_session->TileSourceName()));
     LoadUserDefaults(*LoaderSheet->SpeedButtons, *m_navigator);
+    {
+        const QSignalBlocker block(WriteWorldFiles1); // read, not stored again
+        WriteWorldFiles1->setChecked(ReadWriteWorldFiles());
+    }
     try {
         m_positions.Load();
     } catch (const std::exception& e) {

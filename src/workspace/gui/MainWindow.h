@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QLabel;
 class QProgressBar;
 
@@ -128,6 +129,7 @@ private:
     bool m_positionsStored = false; // and written back at the close
     bool m_showCorner = false;      // the map being loaded opens at its lower-left corner
 
+    QAction* WriteWorldFiles1 = nullptr;
     TPageControl* PageControl1 = nullptr;
     TMapToolBar* ToolBar = nullptr;
     TPageControl* PageControl2 = nullptr;
