@@ -1,4 +1,4 @@
-#include "TileRenderer.h"
+#include "demo/TileRenderer.h"
 #include "geo/Georef.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <future>
 #include <vector>
 
-using namespace varrow::tileserver;
+using namespace varrow::demo;
 
 namespace {
 

@@ -3,11 +3,12 @@
 
 #include "FaultPlan.h"
 #include "TileEncoder.h"
-#include "TileRenderer.h"
+#include "demo/TileRenderer.h"
 
 #include <gtest/gtest.h>
 
 using namespace varrow::tileserver;
+using namespace varrow::demo;
 
 namespace {
 

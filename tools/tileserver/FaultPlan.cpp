@@ -1,6 +1,6 @@
 #include "FaultPlan.h"
 
-#include "Noise.h"
+#include "demo/Noise.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -179,7 +179,7 @@ QByteArray CorruptBody(const QByteArray& image, ImageFormat format) {
     // further marker, and no GIF block introducer it could follow.
     std::uint32_t h = 0x2545f491u;
     for (int i = keep; i < body.size(); ++i) {
-        h = HashLattice(i, 0, 0, h);
+        h = demo::HashLattice(i, 0, 0, h);
         char c = static_cast<char>(h & 0x7fu);
         if (c == 0x21 || c == 0x2c || c == 0x3b) c = 0x55;
         body[i] = c;

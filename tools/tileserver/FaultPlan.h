@@ -4,7 +4,7 @@
 // per request as query keys, or as path segments before tile.ashx), how they
 // combine, and the "fail the first N requests of each tile" bookkeeping.
 
-#include "TileAddress.h"
+#include "demo/TileAddress.h"
 #include "TileEncoder.h"
 
 #include <QByteArray>

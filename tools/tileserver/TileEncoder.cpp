@@ -1,6 +1,6 @@
 #include "TileEncoder.h"
 
-#include "TileRenderer.h"
+#include "demo/TileRenderer.h"
 #include "io/GifWriter.h"
 
 #include <QBuffer>
@@ -99,7 +99,7 @@ QByteArray TileCache::Get(const TileAddress& a, ImageFormat format) {
                             std::to_string(a.Zone) + '/' + FormatName(format);
     QByteArray data;
     if (Lookup(key, data)) return data;
-    data = EncodeImage(RenderTile(a), format);
+    data = EncodeImage(demo::RenderTile(a), format);
     if (!data.isEmpty()) Insert(key, data);
     return data;
 }

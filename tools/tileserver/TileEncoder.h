@@ -3,7 +3,7 @@
 // Tile images as files in memory, and the cache that keeps recently encoded
 // tiles so that a repeated request costs no rendering.
 
-#include "TileAddress.h"
+#include "demo/TileAddress.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -17,6 +17,9 @@
 #include <unordered_map>
 
 namespace varrow::tileserver {
+
+// The service serves the demo landscape's tiles by their addresses.
+using demo::TileAddress;
 
 enum class ImageFormat { Jpeg, Png, Gif, Bmp };
 

@@ -1,14 +1,12 @@
 #include "TileService.h"
 
+#include "demo/TileRenderer.h"
+
 #include <cmath>
 
 namespace varrow::tileserver {
 
 namespace {
-
-// Tile corners beyond this many metres from a zone's origin are not on the
-// globe any more; the projection formulas would only produce noise there.
-constexpr double MaxMetres = 2.0e7;
 
 ServiceReply BadRequest(const std::string& why) {
     ServiceReply reply;
@@ -49,19 +47,7 @@ std::string ParseAddress(const ServiceRequest& request, TileAddress& a) {
     }
     for (const Key& k : keys)
         if (!k.Seen) return std::string("missing ") + k.Name + " (expected t, s, x, y, z)";
-    if (!IsThemeCode(a.Theme))
-        return "t=" + std::to_string(a.Theme) +
-               ": theme must be 1 (Aerial), 2 (Topo) or 4 (Color Aerial)";
-    if (a.ScaleCode < MinScaleCode || a.ScaleCode > MaxScaleCode)
-        return "s=" + std::to_string(a.ScaleCode) + ": scale code must be 8 to 19";
-    if (a.Zone < -61 || a.Zone > 61)
-        return "z=" + std::to_string(a.Zone) + ": zone must be -61 to 61";
-    const double size = TilePixels * ScaleOfCode(a.ScaleCode);
-    if (std::fabs(a.X * size) > MaxMetres || std::fabs((a.X + 1.0) * size) > MaxMetres)
-        return "x=" + std::to_string(a.X) + ": column is off the globe at this scale";
-    if (std::fabs(a.Y * size) > MaxMetres || std::fabs((a.Y + 1.0) * size) > MaxMetres)
-        return "y=" + std::to_string(a.Y) + ": row is off the globe at this scale";
-    return {};
+    return demo::TileAddressProblem(a);
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 
 #include <array>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
 
 // Earth-centred position on a sphere of the earth's mean radius, metres.
 struct SurfacePoint {
@@ -92,4 +92,4 @@ float FineLakes(const ScalePlan& plan, const float* octaves);
 // Where the land turns white, by latitude.
 float SnowLine(double latitudeDeg);
 
-} // namespace varrow::tileserver
+} // namespace varrow::demo

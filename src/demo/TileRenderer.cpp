@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
 
 namespace {
 
@@ -95,9 +95,9 @@ void PaintTopo(const TerrainRaster& t, QImage& image) {
     const Rgb water{150, 196, 232}, shore{64, 122, 190}, river{64, 124, 204};
     const Rgb contour{150, 98, 56}, snow{242, 246, 250};
     const Rgb highway{204, 40, 30}, road{236, 130, 30}, track{70, 66, 62}, building{48, 44, 40};
-    for (int r = 0; r < TerrainRaster::Size; ++r) {
+    for (int r = 0; r < t.Size(); ++r) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < TerrainRaster::Size; ++c) {
+        for (int c = 0; c < t.Size(); ++c) {
             const float h = t.Elevation(c, r);
             Rgb col = HypsometricTint(h);
             col = Mix(col, {col.R * 0.80f, col.G * 0.93f, col.B * 0.76f}, t.Forest(c, r));
@@ -228,9 +228,9 @@ void PaintAerial(const TerrainRaster& t, QImage& image, bool colour) {
     float film[256];
     for (int i = 0; i < 256; ++i)
         film[i] = 255.0f * std::pow(static_cast<float>(i) / 255.0f, 0.85f);
-    for (int r = 0; r < TerrainRaster::Size; ++r) {
+    for (int r = 0; r < t.Size(); ++r) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < TerrainRaster::Size; ++c) {
+        for (int c = 0; c < t.Size(); ++c) {
             const Rgb col = PhotoColour(t, bands, c, r, ex);
             if (colour) {
                 // A little haze lifts the shadows, as film does.
@@ -302,22 +302,61 @@ double ContourInterval(double scale) {
     return 500.0;
 }
 
-QImage RenderTile(const TileAddress& address) {
-    const TerrainRaster terrain(address);
-    QImage image(TilePixels, TilePixels, QImage::Format_RGB32);
-    const auto theme = static_cast<Theme>(address.Theme);
-    if (theme == Theme::Aerial || theme == Theme::ColorAerial) {
+namespace {
+
+// The landscape alone, in the theme's colours.
+QImage PaintLandscape(const TerrainRaster& terrain, Theme theme) {
+    QImage image(terrain.Size(), terrain.Size(), QImage::Format_RGB32);
+    if (theme == Theme::Aerial || theme == Theme::ColorAerial)
         PaintAerial(terrain, image, theme == Theme::ColorAerial);
-        PaintGrid(address, image,
-                  theme == Theme::Aerial ? QColor(255, 255, 255, 110) : QColor(255, 236, 150, 120),
-                  theme == Theme::Aerial ? QColor(255, 255, 255, 60) : QColor(255, 236, 150, 60));
-        PaintAddress(address, image, false);
-    } else {
+    else
         PaintTopo(terrain, image);
-        PaintGrid(address, image, QColor(30, 50, 140, 130), QColor(30, 50, 140, 60));
-        PaintAddress(address, image, true);
-    }
     return image;
 }
 
-} // namespace varrow::tileserver
+} // namespace
+
+QImage RenderTile(const TileAddress& address, const RenderLayers& layers) {
+    const auto theme = static_cast<Theme>(address.Theme);
+    QImage image = PaintLandscape(TerrainRaster(address), theme);
+    const bool aerial = theme == Theme::Aerial || theme == Theme::ColorAerial;
+    if (layers.Grid) {
+        if (aerial)
+            PaintGrid(address, image,
+                      theme == Theme::Aerial ? QColor(255, 255, 255, 110)
+                                             : QColor(255, 236, 150, 120),
+                      theme == Theme::Aerial ? QColor(255, 255, 255, 60)
+                                             : QColor(255, 236, 150, 60));
+        else
+            PaintGrid(address, image, QColor(30, 50, 140, 130), QColor(30, 50, 140, 60));
+    }
+    if (layers.Label) PaintAddress(address, image, !aerial);
+    return image;
+}
+
+QImage RenderMercatorTile(int theme, int zoom, int x, int y) {
+    const auto kind = static_cast<Theme>(theme);
+    return PaintLandscape(TerrainRaster(MercatorFrame(zoom, x, y)),
+                          IsThemeCode(theme) ? kind : Theme::Topo);
+}
+
+std::string TileAddressProblem(const TileAddress& a) {
+    // Tile corners beyond this many metres from a zone's origin are not on the
+    // globe any more; the projection formulas would only produce noise there.
+    constexpr double MaxMetres = 2.0e7;
+    if (!IsThemeCode(a.Theme))
+        return "t=" + std::to_string(a.Theme) +
+               ": theme must be 1 (Aerial), 2 (Topo) or 4 (Color Aerial)";
+    if (a.ScaleCode < MinScaleCode || a.ScaleCode > MaxScaleCode)
+        return "s=" + std::to_string(a.ScaleCode) + ": scale code must be 8 to 19";
+    if (a.Zone < -61 || a.Zone > 61)
+        return "z=" + std::to_string(a.Zone) + ": zone must be -61 to 61";
+    const double size = TilePixels * ScaleOfCode(a.ScaleCode);
+    if (std::fabs(a.X * size) > MaxMetres || std::fabs((a.X + 1.0) * size) > MaxMetres)
+        return "x=" + std::to_string(a.X) + ": column is off the globe at this scale";
+    if (std::fabs(a.Y * size) > MaxMetres || std::fabs((a.Y + 1.0) * size) > MaxMetres)
+        return "y=" + std::to_string(a.Y) + ": row is off the globe at this scale";
+    return {};
+}
+
+} // namespace varrow::demo

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
 
 inline std::uint32_t HashLattice(std::int32_t i, std::int32_t j, std::int32_t k,
                                  std::uint32_t seed) {
@@ -93,4 +93,4 @@ inline double Simplex3(double x, double y, double z, std::uint32_t seed) {
     return 83.0 * n;
 }
 
-} // namespace varrow::tileserver
+} // namespace varrow::demo

@@ -1,12 +1,12 @@
 #include "TerrainRaster.h"
 
 #include "Noise.h"
-#include "geo/Georef.h"
+#include "geo/WebMercator.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
 
 namespace {
 
@@ -16,13 +16,9 @@ namespace {
 // interpolation shows up as facets in the hill shading.
 constexpr int NodeStep = 10;
 constexpr int NodeLead = 2; // nodes before pixel 0
-constexpr int NodeCount = TilePixels / NodeStep + 2 * NodeLead + 2;
 // The interpolated grid reaches two pixels past the tile so that slopes of the
 // one-pixel border are central differences too.
 constexpr int GridBorder = 2;
-constexpr int Grid = TilePixels + 2 * GridBorder;
-constexpr int Span = TerrainRaster::Span;
-constexpr int Size = TerrainRaster::Size;
 
 // Fields interpolated besides the landscape's own: the snow line.
 constexpr int SnowField = CoarseFieldCount;
@@ -167,17 +163,16 @@ Scratch& ThreadScratch() {
     return scratch;
 }
 
-// Film grain: hashed values on the zone's pixel lattice, every other pixel,
+// Film grain: hashed values on the grid's pixel lattice, every other pixel,
 // smoothed between. Finer than any landscape octave, so it need not agree
 // across scales; on the lattice it agrees across tile edges.
-void MakeGrain(const TileAddress& a, std::vector<float>& lattice, std::vector<float>& grain) {
-    constexpr int Points = TilePixels / 2 + 1;
-    const auto seed = static_cast<std::uint32_t>(a.Zone * 64 + a.ScaleCode);
-    // Lattice column of the tile's west pixel and lattice row just north of
-    // its north pixel; global pixel rows count northward.
-    const std::int64_t column0 = static_cast<std::int64_t>(a.X) * (TilePixels / 2);
-    const std::int64_t row0 = (static_cast<std::int64_t>(a.Y) + 1) * (TilePixels / 2);
-    lattice.resize(Points * Points);
+void MakeGrain(const RasterFrame& frame, std::vector<float>& lattice, std::vector<float>& grain) {
+    const int size = frame.Size;
+    const int Points = size / 2 + 1;
+    const std::uint32_t seed = frame.GrainSeed;
+    const std::int64_t column0 = frame.GrainColumn;
+    const std::int64_t row0 = frame.GrainRow;
+    lattice.resize(static_cast<std::size_t>(Points) * Points);
     for (int j = 0; j < Points; ++j)
         for (int i = 0; i < Points; ++i)
             lattice[j * Points + i] =
@@ -188,30 +183,71 @@ void MakeGrain(const TileAddress& a, std::vector<float>& lattice, std::vector<fl
                 1.4f;
     // Even pixel columns sit on the lattice, odd ones halfway; odd pixel rows
     // sit on lattice row (r + 1) / 2, even ones halfway between r / 2 and the next.
-    grain.resize(TilePixels * TilePixels);
-    for (int r = 0; r < TilePixels; ++r) {
+    grain.resize(static_cast<std::size_t>(size) * size);
+    for (int r = 0; r < size; ++r) {
         const int j = r / 2;
         const float ty = (r & 1) ? 0.0f : 0.5f;
         const int j0 = (r & 1) ? (r + 1) / 2 : j;
-        for (int c = 0; c < TilePixels; ++c) {
+        for (int c = 0; c < size; ++c) {
             const int i = c / 2;
             const float tx = (c & 1) ? 0.5f : 0.0f;
             const float* p0 = &lattice[j0 * Points + i];
             const float* p1 = ty > 0 ? p0 + Points : p0;
             const float top = p0[0] + (p0[1] - p0[0]) * tx;
             const float bottom = p1[0] + (p1[1] - p1[0]) * tx;
-            grain[r * TilePixels + c] = top + (bottom - top) * ty;
+            grain[static_cast<std::size_t>(r) * size + c] = top + (bottom - top) * ty;
         }
     }
 }
 
 } // namespace
 
-TerrainRaster::TerrainRaster(const TileAddress& address)
-    : m_plan(PlanForScale(ScaleOfCode(address.ScaleCode))) {
+RasterFrame UtmFrame(const TileAddress& a) {
+    RasterFrame frame;
+    frame.Size = TilePixels;
+    frame.Scale = ScaleOfCode(a.ScaleCode);
+    const double s = frame.Scale;
+    const double west = TilePixels * static_cast<double>(a.X) * s;
+    const double north = TilePixels * (static_cast<double>(a.Y) + 1.0) * s;
+    const int zone = a.Zone;
+    frame.Geographic = [=](double u, double v) {
+        return UtmToGeographic(zone, NorthAmerican1983, north - v * s, west + u * s);
+    };
+    frame.GrainSeed = static_cast<std::uint32_t>(a.Zone * 64 + a.ScaleCode);
+    // Lattice column of the tile's west pixel and lattice row just north of
+    // its north pixel; the zone's pixel rows count northward.
+    frame.GrainColumn = static_cast<std::int64_t>(a.X) * (TilePixels / 2);
+    frame.GrainRow = (static_cast<std::int64_t>(a.Y) + 1) * (TilePixels / 2);
+    return frame;
+}
+
+RasterFrame MercatorFrame(int zoom, int x, int y) {
+    RasterFrame frame;
+    frame.Size = MercatorTileSize;
+    const double x0 = static_cast<double>(x) * MercatorTileSize;
+    const double y0 = static_cast<double>(y) * MercatorTileSize;
+    double lat = 0, lon = 0;
+    MercatorToGeographic({x0 + MercatorTileSize / 2.0, y0 + MercatorTileSize / 2.0}, zoom, lat, lon);
+    frame.Scale = MercatorGroundResolution(lat, zoom);
+    frame.Geographic = [=](double u, double v) {
+        TGeoPosition g;
+        MercatorToGeographic({x0 + u, y0 + v}, zoom, g.Latitude, g.Longitude);
+        return g;
+    };
+    // Mercator rows count south; the lattice's rows count north.
+    frame.GrainSeed = static_cast<std::uint32_t>(0x6d657263u + static_cast<std::uint32_t>(zoom));
+    frame.GrainColumn = static_cast<std::int64_t>(x) * (MercatorTileSize / 2);
+    frame.GrainRow = -static_cast<std::int64_t>(y) * (MercatorTileSize / 2);
+    return frame;
+}
+
+TerrainRaster::TerrainRaster(const RasterFrame& frame)
+    : m_size(frame.Size), m_span(frame.Size + 2), m_plan(PlanForScale(frame.Scale)) {
     const double s = m_plan.Scale;
-    const double west = TilePixels * static_cast<double>(address.X) * s;
-    const double north = TilePixels * (static_cast<double>(address.Y) + 1.0) * s;
+    const int Size = m_size;
+    const int Span = m_span;
+    const int NodeCount = Size / NodeStep + 2 * NodeLead + 2;
+    const int Grid = Size + 2 * GridBorder;
 
     Scratch& scratch = ThreadScratch();
 
@@ -223,10 +259,8 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
     float sample[FieldCount];
     for (int j = 0; j < NodeCount; ++j) {
         for (int i = 0; i < NodeCount; ++i) {
-            const double easting = west + NodeStep * (i - NodeLead) * s;
-            const double northing = north - NodeStep * (j - NodeLead) * s;
             const TGeoPosition g =
-                UtmToGeographic(address.Zone, NorthAmerican1983, northing, easting);
+                frame.Geographic(NodeStep * (i - NodeLead), NodeStep * (j - NodeLead));
             const SurfacePoint p = SurfaceFromGeographic(g.Latitude, g.Longitude);
             SampleCoarse(p, m_plan, sample);
             sample[SnowField] = SnowLine(std::isfinite(g.Latitude) ? g.Latitude : 0.0);
@@ -238,7 +272,7 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
     }
 
     // 2. Interpolate the coarse fields onto the pixel grid.
-    Tap taps[Grid];
+    std::vector<Tap> taps(static_cast<std::size_t>(Grid));
     for (int g = 0; g < Grid; ++g)
         taps[g] = TapAt(g - GridBorder + 0.5, NodeStep);
     std::vector<float>& fields = scratch.Fields;
@@ -249,8 +283,8 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
             continue;
         if (f >= CoarseRoad0 && f < CoarseRoad0 + RoadLevels && !m_plan.RoadShown[f - CoarseRoad0])
             continue;
-        Interpolate(&nodes[static_cast<std::size_t>(f) * NodeCount * NodeCount], NodeCount, taps,
-                    Grid, scratch.Across, &fields[static_cast<std::size_t>(f) * Grid * Grid]);
+        Interpolate(&nodes[static_cast<std::size_t>(f) * NodeCount * NodeCount], NodeCount,
+                    taps.data(), Grid, scratch.Across, &fields[static_cast<std::size_t>(f) * Grid * Grid]);
     }
     const auto field = [&](int f, int c, int r) {
         return fields[(static_cast<std::size_t>(f) * Grid + (r + GridBorder)) * Grid +
@@ -314,10 +348,10 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
             for (int i = 0; i < count; ++i)
                 lattice[static_cast<std::size_t>(j) * count + i] =
                     SampleFine(pointAt(step * (i - NodeLead), step * (j - NodeLead)), m_plan, o);
-        Tap octaveTaps[Span];
+        std::vector<Tap> octaveTaps(static_cast<std::size_t>(Span));
         for (int g = 0; g < Span; ++g)
             octaveTaps[g] = TapAt(g - 0.5, step);
-        Interpolate(lattice.data(), count, octaveTaps, Span, scratch.Across, out);
+        Interpolate(lattice.data(), count, octaveTaps.data(), Span, scratch.Across, out);
     }
 
     m_elevation.assign(Span * Span, 0.0f);
@@ -401,7 +435,7 @@ TerrainRaster::TerrainRaster(const TileAddress& address)
     m_plotRows.assign(Size * Size, 0.0f);
     m_building.assign(Size * Size, 0.0f);
     m_roof.assign(Size * Size, 0.0f);
-    MakeGrain(address, scratch.Lattice, m_grain);
+    MakeGrain(frame, scratch.Lattice, m_grain);
     const auto sf = static_cast<float>(s);
     const float plotVisible = Smoothstep(2.0f, 6.0f, 360.0f / sf);
     for (int r = 0; r < Size; ++r) {
@@ -514,4 +548,4 @@ float TerrainRaster::SlopeNorth(int c, int r) const {
     return (Elevation(c, r - 1) - Elevation(c, r + 1)) / static_cast<float>(2 * m_plan.Scale);
 }
 
-} // namespace varrow::tileserver
+} // namespace varrow::demo

@@ -5,25 +5,46 @@
 
 #include "Landscape.h"
 #include "TileAddress.h"
+#include "geo/Georef.h"
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
+
+// Where the pixels of a square raster lie on the globe.
+struct RasterFrame {
+    int Size = TilePixels; // pixels per side
+    double Scale = 1.0;    // ground metres per pixel
+    // The position of a point u pixels east and v pixels south of the
+    // raster's north-west corner.
+    std::function<TGeoPosition(double u, double v)> Geographic;
+    // Film grain sits on a lattice of every other pixel of the raster's
+    // grid: the lattice column of the west edge, the lattice row of the north
+    // edge (rows counting north), and a seed per grid.
+    std::int64_t GrainColumn = 0;
+    std::int64_t GrainRow = 0;
+    std::uint32_t GrainSeed = 0;
+};
+
+// A tile of a UTM zone's tile grid, and a 256 × 256 web-Mercator tile.
+RasterFrame UtmFrame(const TileAddress& address);
+RasterFrame MercatorFrame(int zoom, int x, int y);
 
 class TerrainRaster {
 public:
-    static constexpr int Size = TilePixels;
-    // Elevation carries one pixel of border so that slopes at the tile edge
-    // see the neighbouring tile's ground.
-    static constexpr int Span = Size + 2;
+    explicit TerrainRaster(const RasterFrame& frame);
+    explicit TerrainRaster(const TileAddress& address) : TerrainRaster(UtmFrame(address)) {}
 
-    explicit TerrainRaster(const TileAddress& address);
-
+    int Size() const { return m_size; }
     double Scale() const { return m_plan.Scale; }
     const ScalePlan& Plan() const { return m_plan; }
 
-    // c, r from -1 to Size (border included); metres.
+    // Elevation carries one pixel of border so that slopes at the tile edge
+    // see the neighbouring tile's ground: c, r from -1 to Size (border
+    // included); metres.
     float Elevation(int c, int r) const { return m_elevation[Index(c, r)]; }
     // The rest for c, r in 0..Size-1.
     float SlopeEast(int c, int r) const;                             // dh/dEasting
@@ -56,11 +77,13 @@ public:
     double OctaveWavelengthAt(int i) const { return OctaveWavelength(m_plan.FirstFine + i); }
 
 private:
-    static int Index(int c, int r) { return (r + 1) * Span + (c + 1); }
-    static int Inner(int c, int r) { return r * Size + c; }
+    int Index(int c, int r) const { return (r + 1) * m_span + (c + 1); }
+    int Inner(int c, int r) const { return r * m_size + c; }
 
+    int m_size;
+    int m_span; // m_size + 2
     ScalePlan m_plan;
-    std::vector<float> m_elevation; // Span x Span
+    std::vector<float> m_elevation; // m_span x m_span
     std::vector<float> m_water, m_river, m_shore, m_forest, m_farm, m_rock, m_snow, m_sand,
         m_moisture;
     std::vector<float> m_plotTone, m_plotEdge, m_plotRows, m_building, m_roof;
@@ -68,4 +91,4 @@ private:
     std::array<std::vector<float>, RoadLevels> m_road;
 };
 
-} // namespace varrow::tileserver
+} // namespace varrow::demo

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
 
 namespace {
 
@@ -293,4 +293,4 @@ float SnowLine(double latitudeDeg) {
     return static_cast<float>(700.0 + 4300.0 * c * c);
 }
 
-} // namespace varrow::tileserver
+} // namespace varrow::demo

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace varrow::tileserver {
+namespace varrow::demo {
 
 struct TileAddress {
     int Theme = 2;      // 1 Aerial, 2 Topo, 4 Color Aerial
@@ -33,4 +33,4 @@ inline bool IsThemeCode(int t) {
     return t == 1 || t == 2 || t == 4;
 }
 
-} // namespace varrow::tileserver
+} // namespace varrow::demo
