@@ -298,9 +298,36 @@ void TZipper::Changed(TZipChangeType change) {
     if (OnZipChange) OnZipChange(*this, change);
 }
 
+// Sizes and offsets come from the archive itself: never ask for more than the file holds, or
+// a damaged directory has us allocate gigabytes to read a few hundred bytes.
 QByteArray TZipper::ReadAt(qint64 position, qint64 count) {
-    if (position < 0 || count <= 0 || !Archive.seek(position)) return QByteArray();
-    return Archive.read(count);
+    const qint64 available = Archive.size() - position;
+    if (position < 0 || count <= 0 || available <= 0 || !Archive.seek(position))
+        return QByteArray();
+    return Archive.read(std::min(count, available));
+}
+
+// Where an entry's data ends, its local header included.
+qint64 TZipper::EntryEnd(const TZipperEntriesEntry& entry) {
+    return qint64{entry.Central.LocalHeaderOffset} + LocalHeaderSize +
+           entry.Local.FileName.size() + entry.Local.ExtraField.size() +
+           qint64{entry.Central.CompressedSize};
+}
+
+// Every entry's header and data must lie before the directory and apart from each other; an
+// archive that says otherwise is rewritten from what can be found at the next change, since
+// writing after or moving such entries in place would keep the lie or destroy neighbours.
+bool TZipper::ExtentsConsistent(const TZipperEntries& entries, qint64 directoryOffset) {
+    std::vector<std::pair<qint64, qint64>> extents;
+    for (const TZipperEntriesEntry& entry : entries) {
+        const qint64 end = EntryEnd(entry);
+        if (end > directoryOffset) return false;
+        extents.emplace_back(entry.Central.LocalHeaderOffset, end);
+    }
+    std::sort(extents.begin(), extents.end());
+    for (std::size_t i = 1; i < extents.size(); ++i)
+        if (extents[i].first < extents[i - 1].second) return false;
+    return true;
 }
 
 bool TZipper::ReadDirectory() {
@@ -401,9 +428,11 @@ bool TZipper::ReadCentralDirectory(qint64 endPosition) {
         }
         const QByteArray rest =
             ReadAt(entry.Central.LocalHeaderOffset + LocalHeaderSize, nameLength + extraLength);
+        if (rest.size() != nameLength + extraLength) Rebuild = true;
         entry.Local.FileName = rest.left(nameLength);
         entry.Local.ExtraField = rest.mid(nameLength);
     }
+    if (!ExtentsConsistent(entries, record.DirectoryOffset)) Rebuild = true;
     Items = std::move(entries);
     End = record;
     ArchiveComment = ReadAt(endPosition + EndRecordSize, commentLength);
@@ -661,13 +690,15 @@ bool TZipper::ReadEntryData(const TZipperEntriesEntry& entry, QByteArray& data) 
     int nameLength = 0;
     int extraLength = 0;
     if (!ParseLocalHeader(h, local, nameLength, extraLength)) return false;
+    const qint64 start =
+        qint64{entry.Central.LocalHeaderOffset} + LocalHeaderSize + nameLength + extraLength;
+    // Data running into the directory is not this entry's.
+    if (start + qint64{entry.Central.CompressedSize} > End.DirectoryOffset) return false;
     if (entry.Central.CompressedSize == 0) {
         data.clear();
         return true;
     }
-    data =
-        ReadAt(qint64{entry.Central.LocalHeaderOffset} + LocalHeaderSize + nameLength + extraLength,
-               entry.Central.CompressedSize);
+    data = ReadAt(start, entry.Central.CompressedSize);
     return data.size() == qint64{entry.Central.CompressedSize};
 }
 

@@ -174,6 +174,8 @@ private:
     bool ReadCentralDirectory(qint64 endPosition);
     bool ScanLocalHeaders();
     QByteArray ReadAt(qint64 position, qint64 count);
+    static qint64 EntryEnd(const TZipperEntriesEntry& entry);
+    static bool ExtentsConsistent(const TZipperEntries& entries, qint64 directoryOffset);
     bool ReadEntryData(const TZipperEntriesEntry& entry, QByteArray& data);
     void AddOne(const QString& name, std::uint32_t attributes, const QByteArray& data,
                 const QDateTime& dateTime);

@@ -389,6 +389,88 @@ TEST_F(ZipperLib, FailedAdditionLeavesTheArchiveIntact) {
     }
 }
 
+// The memory this process may still take: its address space now plus limit, for a scope.
+class TAddressSpaceLimit {
+public:
+    explicit TAddressSpaceLimit(rlim_t extra) {
+        getrlimit(RLIMIT_AS, &Old);
+        QFile status("/proc/self/status");
+        rlim_t used = 0;
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("VmSize:"))
+                    used = line.mid(7).trimmed().split(' ').value(0).toULongLong() * 1024;
+        rlimit limited = Old;
+        limited.rlim_cur = used + extra;
+        Active = used > 0 && setrlimit(RLIMIT_AS, &limited) == 0;
+    }
+    ~TAddressSpaceLimit() { setrlimit(RLIMIT_AS, &Old); }
+    bool Active = false;
+
+private:
+    rlimit Old{};
+};
+
+// A damaged directory must never be believed beyond the file: here one entry claims 4 GiB of
+// data and another a header far past the end. Adding or removing an entry rewrites the
+// archive; it must neither ask for gigabytes nor keep the lie.
+TEST_F(ZipperLib, DamagedDirectorySizesAreCheckedAgainstTheFile) {
+    NewArchive();
+    Add("files\\Dallas.jpg", Noise(120, 6));
+    Add("doc.kml", Text(3));
+    zip.CloseArchive();
+    const QByteArray good = ReadFile(path);
+    const auto directory = qFromLittleEndian<quint32>(good.constData() + good.size() - 6);
+    // Central headers in order: files/, files/Dallas.jpg, doc.kml.
+    std::vector<qint64> headers;
+    for (qint64 at = directory; at + 46 <= good.size() - 22;) {
+        headers.push_back(at);
+        at += 46 + qFromLittleEndian<quint16>(good.constData() + at + 28);
+    }
+    ASSERT_EQ(headers.size(), 3u);
+    auto patched = [&](qint64 header, int field, quint32 value) {
+        QByteArray bytes = good;
+        qToLittleEndian<quint32>(value, bytes.data() + header + field);
+        return bytes;
+    };
+    auto write = [&](const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    constexpr int CompressedSizeField = 20;
+    constexpr int LocalOffsetField = 42;
+
+    // The image's size is a lie and the document's header is nowhere: opening asks for a
+    // rebuild, which keeps only what can be found.
+    QByteArray damaged = patched(headers[1], CompressedSizeField, 0xfffffff0u);
+    qToLittleEndian<quint32>(0xffffff00u, damaged.data() + headers[2] + LocalOffsetField);
+    for (const bool remove : {false, true}) {
+        write(damaged);
+        zip.OpenArchive(path);
+        ASSERT_TRUE(zip.IsZipFile());
+        const TAddressSpaceLimit limit(rlim_t{1} << 30);
+        ASSERT_TRUE(limit.Active);
+        if (remove)
+            EXPECT_NO_THROW(zip.RemoveEntry("doc.kml"));
+        else
+            EXPECT_NO_THROW(Add("new.txt", "new"));
+        zip.CloseArchive();
+        ExpectValid(path);
+        EXPECT_FALSE(Names(path).contains("files/Dallas.jpg")) << remove;
+    }
+
+    // A size that runs into the directory alone: the archive written next must not list it.
+    write(patched(headers[1], CompressedSizeField, static_cast<quint32>(good.size())));
+    zip.OpenArchive(path);
+    ASSERT_TRUE(zip.IsZipFile());
+    EXPECT_TRUE(zip.NeedsRebuild());
+    Add("new.txt", "new");
+    zip.CloseArchive();
+    ExpectValid(path);
+    EXPECT_EQ(Names(path), (QStringList{"files/", "doc.kml", "new.txt"}));
+}
+
 TEST_F(ZipperLib, ReadOnlyArchiveRefusesAdditions) {
     NewArchive();
     Add("kept.txt", "kept");
