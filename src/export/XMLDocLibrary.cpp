@@ -44,11 +44,10 @@ void SetTypedText(pugi::xml_node element, const char* typeWord, const QString& t
     typed.text().set(Utf8(text).c_str());
 }
 
-QString DecimalSeparator() {
+QChar DecimalSeparator() {
     // Files carry ASCII digits and a point or a comma only, so that a reader
     // under any number setting can take them back.
-    return QLocale().decimalPoint() == QLatin1String(",") ? QStringLiteral(",")
-                                                          : QStringLiteral(".");
+    return QLocale().decimalPoint() == QLatin1String(",") ? QLatin1Char(',') : QLatin1Char('.');
 }
 
 } // namespace
@@ -104,6 +103,10 @@ QString PointToText(const TPoint& point) {
 }
 
 QString FloatToText(double value) {
+    return FloatToText(value, DecimalSeparator());
+}
+
+QString FloatToText(double value, QChar sep) {
     if (std::isnan(value)) return QStringLiteral("NAN");
     if (std::isinf(value)) return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     if (value == 0) return QStringLiteral("0");
@@ -117,7 +120,6 @@ QString FloatToText(double value) {
     while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
         digits.chop(1);
 
-    const QString sep = DecimalSeparator();
     QString out = value < 0 ? QStringLiteral("-") : QString();
     if (exponent < -5 || exponent >= FloatDigits) {
         out += digits.left(1);

@@ -39,6 +39,8 @@ QString PointToText(const TPoint& point);
 // Up to 15 significant digits, no trailing zeros, the separator of the user's
 // number settings; scientific ("1.5E-7", "2E20") below 0.00001 or from 1E15 up.
 QString FloatToText(double value);
+// The same with the given separator, for files whose format fixes it (KML: a point).
+QString FloatToText(double value, QChar separator);
 // Accepts a point or a comma as the separator, whichever the writer used.
 // Throws when the text is not a number.
 double TextToFloat(const QString& text);
