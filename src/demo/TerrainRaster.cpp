@@ -227,7 +227,8 @@ RasterFrame MercatorFrame(int zoom, int x, int y) {
     const double x0 = static_cast<double>(x) * MercatorTileSize;
     const double y0 = static_cast<double>(y) * MercatorTileSize;
     double lat = 0, lon = 0;
-    MercatorToGeographic({x0 + MercatorTileSize / 2.0, y0 + MercatorTileSize / 2.0}, zoom, lat, lon);
+    MercatorToGeographic({x0 + MercatorTileSize / 2.0, y0 + MercatorTileSize / 2.0}, zoom, lat,
+                         lon);
     frame.Scale = MercatorGroundResolution(lat, zoom);
     frame.Geographic = [=](double u, double v) {
         TGeoPosition g;
@@ -284,7 +285,8 @@ TerrainRaster::TerrainRaster(const RasterFrame& frame)
         if (f >= CoarseRoad0 && f < CoarseRoad0 + RoadLevels && !m_plan.RoadShown[f - CoarseRoad0])
             continue;
         Interpolate(&nodes[static_cast<std::size_t>(f) * NodeCount * NodeCount], NodeCount,
-                    taps.data(), Grid, scratch.Across, &fields[static_cast<std::size_t>(f) * Grid * Grid]);
+                    taps.data(), Grid, scratch.Across,
+                    &fields[static_cast<std::size_t>(f) * Grid * Grid]);
     }
     const auto field = [&](int f, int c, int r) {
         return fields[(static_cast<std::size_t>(f) * Grid + (r + GridBorder)) * Grid +

@@ -322,11 +322,10 @@ QImage RenderTile(const TileAddress& address, const RenderLayers& layers) {
     const bool aerial = theme == Theme::Aerial || theme == Theme::ColorAerial;
     if (layers.Grid) {
         if (aerial)
-            PaintGrid(address, image,
-                      theme == Theme::Aerial ? QColor(255, 255, 255, 110)
-                                             : QColor(255, 236, 150, 120),
-                      theme == Theme::Aerial ? QColor(255, 255, 255, 60)
-                                             : QColor(255, 236, 150, 60));
+            PaintGrid(
+                address, image,
+                theme == Theme::Aerial ? QColor(255, 255, 255, 110) : QColor(255, 236, 150, 120),
+                theme == Theme::Aerial ? QColor(255, 255, 255, 60) : QColor(255, 236, 150, 60));
         else
             PaintGrid(address, image, QColor(30, 50, 140, 130), QColor(30, 50, 140, 60));
     }

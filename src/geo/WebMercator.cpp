@@ -14,7 +14,9 @@ constexpr double DegToRad = Pi / 180.0;
 
 } // namespace
 
-double MercatorWorldPixels(int zoom) { return std::ldexp(double(MercatorTileSize), zoom); }
+double MercatorWorldPixels(int zoom) {
+    return std::ldexp(double(MercatorTileSize), zoom);
+}
 
 TMercatorPixel GeographicToMercator(double latitude, double longitude, int zoom) {
     const double world = MercatorWorldPixels(zoom);

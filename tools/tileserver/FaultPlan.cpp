@@ -36,6 +36,8 @@ std::optional<FaultKind> ParseFaultKind(std::string_view text) {
     if (text == "corrupt") return FaultKind::Corrupt;
     if (text == "huge") return FaultKind::Huge;
     if (text == "oversize") return FaultKind::Oversize;
+    if (text == "429") return FaultKind::TooMany;
+    if (text == "503") return FaultKind::Unavailable;
     return std::nullopt;
 }
 
@@ -59,6 +61,10 @@ const char* FaultName(FaultKind kind) {
         return "huge";
     case FaultKind::Oversize:
         return "oversize";
+    case FaultKind::TooMany:
+        return "429";
+    case FaultKind::Unavailable:
+        return "503";
     }
     return "none";
 }
@@ -86,7 +92,9 @@ std::string FaultSettings::Apply(std::string_view key, std::string_view value) {
     const std::string shown = std::string(key) + "=" + std::string(value);
     if (key == "fault") {
         const auto kind = ParseFaultKind(value);
-        if (!kind) return shown + ": fault must be stall, html, 404, 500, short, corrupt, huge, oversize or none";
+        if (!kind)
+            return shown + ": fault must be stall, html, 404, 500, short, corrupt, huge, "
+                           "oversize, 429, 503 or none";
         Fault = kind;
         return {};
     }
@@ -112,7 +120,15 @@ std::string FaultSettings::Apply(std::string_view key, std::string_view value) {
         Format = format;
         return {};
     }
-    return shown + ": unknown setting (fault, failfirst, latency, format)";
+    if (key == "retryafter") {
+        int seconds = 0;
+        if (!ParseInt(value, seconds) || seconds < 0 || seconds > MaxRetryAfter)
+            return shown + ": retryafter must be seconds from 0 to " +
+                   std::to_string(MaxRetryAfter);
+        RetryAfter = seconds;
+        return {};
+    }
+    return shown + ": unknown setting (fault, failfirst, latency, format, retryafter)";
 }
 
 std::string FaultSettings::Signature() const {
@@ -121,6 +137,7 @@ std::string FaultSettings::Signature() const {
     s += ";failfirst=" + (FailFirst ? std::to_string(*FailFirst) : std::string());
     s += ";latency=" + (LatencyMs ? std::to_string(*LatencyMs) : std::string());
     s += ";format=" + std::string(Format ? FormatName(*Format) : "");
+    s += ";retryafter=" + (RetryAfter ? std::to_string(*RetryAfter) : std::string());
     return s;
 }
 
@@ -136,6 +153,7 @@ Decision FaultPlan::Decide(const TileAddress& a, const FaultSettings& request) {
     Decision d;
     d.LatencyMs = request.LatencyMs.value_or(m_server.LatencyMs.value_or(0));
     d.Format = request.Format.value_or(m_server.Format.value_or(ImageFormat::Jpeg));
+    d.RetryAfter = request.RetryAfter ? request.RetryAfter : m_server.RetryAfter;
     // "fault=none" on a request turns every fault off, the server's included.
     if (request.Fault == FaultKind::None || !Targets(a)) return d;
     const FaultKind kind = request.Fault.value_or(m_server.Fault.value_or(FaultKind::None));

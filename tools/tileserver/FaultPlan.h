@@ -4,8 +4,8 @@
 // per request as query keys, or as path segments before tile.ashx), how they
 // combine, and the "fail the first N requests of each tile" bookkeeping.
 
-#include "demo/TileAddress.h"
 #include "TileEncoder.h"
+#include "demo/TileAddress.h"
 
 #include <QByteArray>
 
@@ -29,12 +29,15 @@ enum class FaultKind {
     Corrupt,     // 200 with the image signature followed by garbage
     Huge,        // 200 with the image followed by 64 MiB of padding
     Oversize,    // 200 with a small PNG of 4000 × 4000 pixels
+    TooMany,     // 429, with Retry-After when the settings give one
+    Unavailable, // 503, the same
 };
 
 // A whole decimal integer, optionally signed, that fits in an int.
 bool ParseInt(std::string_view text, int& value);
 
-// "stall", "html", "404", "500", "short", "corrupt", "huge", "oversize" or "none".
+// "stall", "html", "404", "500", "short", "corrupt", "huge", "oversize", "429",
+// "503" or "none".
 std::optional<FaultKind> ParseFaultKind(std::string_view text);
 const char* FaultName(FaultKind kind);
 
@@ -56,8 +59,9 @@ struct FaultSettings {
     std::optional<int> FailFirst;
     std::optional<int> LatencyMs;
     std::optional<ImageFormat> Format;
+    std::optional<int> RetryAfter; // seconds a 429 or 503 asks the client to wait
 
-    // Applies one "key=value" setting: fault, failfirst, latency or format.
+    // Applies one "key=value" setting: fault, failfirst, latency, format or retryafter.
     // Returns an error message, empty on success.
     std::string Apply(std::string_view key, std::string_view value);
     // The settings as text, for telling apart the fail-first counters of
@@ -68,12 +72,14 @@ struct FaultSettings {
 // Upper bounds that keep a typo from holding a connection for days.
 constexpr int MaxLatencyMs = 600000;
 constexpr int MaxFailFirst = 1000000;
+constexpr int MaxRetryAfter = 3600;
 
 // How one request is to be answered.
 struct Decision {
     FaultKind Fault = FaultKind::None; // None: serve the tile
     int LatencyMs = 0;
     ImageFormat Format = ImageFormat::Jpeg;
+    std::optional<int> RetryAfter; // the Retry-After of a 429 or 503
 };
 
 class FaultPlan {

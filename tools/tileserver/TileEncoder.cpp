@@ -96,10 +96,16 @@ std::size_t TileCache::Size() const {
 QByteArray TileCache::Get(const TileAddress& a, ImageFormat format) {
     const std::string key = std::to_string(a.Theme) + '/' + std::to_string(a.ScaleCode) + '/' +
                             std::to_string(a.X) + '/' + std::to_string(a.Y) + '/' +
-                            std::to_string(a.Zone) + '/' + FormatName(format);
+                            std::to_string(a.Zone);
+    return Get(key, format, [&a] { return demo::RenderTile(a); });
+}
+
+QByteArray TileCache::Get(const std::string& picture, ImageFormat format,
+                          const std::function<QImage()>& render) {
+    const std::string key = picture + '/' + FormatName(format);
     QByteArray data;
     if (Lookup(key, data)) return data;
-    data = EncodeImage(demo::RenderTile(a), format);
+    data = EncodeImage(render(), format);
     if (!data.isEmpty()) Insert(key, data);
     return data;
 }

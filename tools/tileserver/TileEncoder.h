@@ -9,6 +9,7 @@
 #include <QImage>
 
 #include <cstddef>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -45,6 +46,10 @@ public:
 
     // The encoded tile, rendered and encoded on a miss. Empty on encoder failure.
     QByteArray Get(const TileAddress& address, ImageFormat format);
+    // The same for any picture known by key; what render throws passes on
+    // and nothing is kept.
+    QByteArray Get(const std::string& key, ImageFormat format,
+                   const std::function<QImage()>& render);
 
     std::size_t Size() const;
 

@@ -1,8 +1,11 @@
 #include "TileService.h"
 
 #include "demo/TileRenderer.h"
+#include "geo/WebMercator.h"
+#include "tiles/NetLib.h"
 
 #include <cmath>
+#include <stdexcept>
 
 namespace varrow::tileserver {
 
@@ -50,6 +53,82 @@ std::string ParseAddress(const ServiceRequest& request, TileAddress& a) {
     return demo::TileAddressProblem(a);
 }
 
+// The web-Mercator tile of GET /xyz/{z}/{x}/{y}.png; layer=topo (the
+// default) or imagery picks the picture.
+std::string ParseXyz(const ServiceRequest& request, TileAddress& a) {
+    const std::array<std::string, 3>& path = *request.Xyz;
+    int z = 0, x = 0, y = 0;
+    if (!ParseInt(path[0], z) || !ParseInt(path[1], x) || !ParseInt(path[2], y))
+        return "the tile's z, x and y must be whole numbers";
+    if (z < 0 || z > MaxMercatorZoom)
+        return "z=" + std::to_string(z) + ": zoom must be 0 to " + std::to_string(MaxMercatorZoom);
+    const long long n = 1LL << z;
+    if (x < 0 || x >= n || y < 0 || y >= n)
+        return "x and y must be 0 to " + std::to_string(n - 1) + " at zoom " + std::to_string(z);
+    a = TileAddress{static_cast<int>(demo::Theme::Topo), z, x, y, XyzZone};
+    for (const auto& [key, value] : request.Query) {
+        if (key != "layer") continue;
+        if (value == "imagery")
+            a.Theme = static_cast<int>(demo::Theme::ColorAerial);
+        else if (value != "topo")
+            return "layer=" + value + ": layer must be topo or imagery";
+    }
+    return {};
+}
+
+// One tile of another map source, fetched as one of the program's workers would.
+QImage FetchUpstream(const TTileSource& source, const TileAddress& a) {
+    TTileLocation location;
+    location.Theme = a.Theme == 1   ? TTileTheme::Aerial
+                     : a.Theme == 4 ? TTileTheme::ColorAerial
+                                    : TTileTheme::Topo;
+    location.Scale = demo::ScaleOfCode(a.ScaleCode);
+    location.Tile = TPoint{a.X, a.Y};
+    location.Zone = a.Zone;
+    TIdHTTPEx client;
+    client.MaxBodyBytes = MaxTileBodyBytes;
+    QImage bitmap;
+    source.FetchTile(client, location, bitmap);
+    return bitmap;
+}
+
+ServiceReply FaultReply(const Decision& decision) {
+    ServiceReply reply;
+    reply.LatencyMs = decision.LatencyMs;
+    switch (decision.Fault) {
+    case FaultKind::Stall:
+        reply.Stall = true;
+        break;
+    case FaultKind::Html:
+        reply.ContentType = "text/html";
+        reply.Body = QByteArray::fromStdString(HtmlFaultPage());
+        break;
+    case FaultKind::NotFound:
+        reply = TextReply(404, "not found\n");
+        break;
+    case FaultKind::ServerError:
+        reply = TextReply(500, "internal server error\n");
+        break;
+    case FaultKind::TooMany:
+    case FaultKind::Unavailable:
+        reply = decision.Fault == FaultKind::TooMany ? TextReply(429, "too many requests\n")
+                                                     : TextReply(503, "service unavailable\n");
+        if (decision.RetryAfter) reply.RetryAfter = std::to_string(*decision.RetryAfter);
+        break;
+    case FaultKind::Oversize:
+        reply.ContentType = MimeType(ImageFormat::Png);
+        reply.Body = OversizeBody();
+        break;
+    case FaultKind::None:
+    case FaultKind::Short:
+    case FaultKind::Corrupt:
+    case FaultKind::Huge:
+        break;
+    }
+    reply.LatencyMs = decision.LatencyMs;
+    return reply;
+}
+
 } // namespace
 
 ServiceReply TileService::Handle(const ServiceRequest& request) {
@@ -64,52 +143,52 @@ ServiceReply TileService::Handle(const ServiceRequest& request) {
     }
     // Query keys win over path segments.
     for (const auto& [key, value] : request.Query) {
-        if (key != "fault" && key != "failfirst" && key != "latency" && key != "format") continue;
+        if (key != "fault" && key != "failfirst" && key != "latency" && key != "format" &&
+            key != "retryafter")
+            continue;
         const std::string error = settings.Apply(key, value);
         if (!error.empty()) return BadRequest(error);
     }
     TileAddress address;
-    const std::string error = ParseAddress(request, address);
+    const std::string error =
+        request.Xyz ? ParseXyz(request, address) : ParseAddress(request, address);
     if (!error.empty()) return BadRequest(error);
+    // Web-Mercator tiles are PNG, as their URLs say, unless asked otherwise.
+    if (request.Xyz && !settings.Format) settings.Format = ImageFormat::Png;
 
     const Decision decision = m_plan.Decide(address, settings);
-    ServiceReply reply;
-    reply.LatencyMs = decision.LatencyMs;
-    switch (decision.Fault) {
-    case FaultKind::Stall:
-        reply.Stall = true;
-        return reply;
-    case FaultKind::Html:
-        reply.ContentType = "text/html";
-        reply.Body = QByteArray::fromStdString(HtmlFaultPage());
-        return reply;
-    case FaultKind::NotFound: {
-        ServiceReply r = TextReply(404, "not found\n");
-        r.LatencyMs = decision.LatencyMs;
-        return r;
-    }
-    case FaultKind::ServerError: {
-        ServiceReply r = TextReply(500, "internal server error\n");
-        r.LatencyMs = decision.LatencyMs;
-        return r;
-    }
-    case FaultKind::Oversize:
-        reply.ContentType = MimeType(ImageFormat::Png);
-        reply.Body = OversizeBody();
-        return reply;
-    case FaultKind::None:
-    case FaultKind::Short:
-    case FaultKind::Corrupt:
-    case FaultKind::Huge:
-        break;
-    }
+    if (decision.Fault != FaultKind::None && decision.Fault != FaultKind::Short &&
+        decision.Fault != FaultKind::Corrupt && decision.Fault != FaultKind::Huge)
+        return FaultReply(decision);
 
-    const QByteArray image = m_cache.Get(address, decision.Format);
+    std::string key = std::to_string(address.Theme) + '/' + std::to_string(address.ScaleCode) +
+                      '/' + std::to_string(address.X) + '/' + std::to_string(address.Y) + '/' +
+                      std::to_string(address.Zone);
+    std::function<QImage()> render = [&address] { return demo::RenderTile(address); };
+    if (request.Xyz) {
+        render = [&address] {
+            return demo::RenderMercatorTile(address.Theme, address.ScaleCode, address.X, address.Y);
+        };
+    } else if (m_upstream) {
+        key = m_upstream->Key().toStdString() + '|' + key;
+        render = [this, &address] { return FetchUpstream(*m_upstream, address); };
+    }
+    QByteArray image;
+    try {
+        image = m_cache.Get(key, decision.Format, render);
+    } catch (const std::exception& e) {
+        ServiceReply r = TextReply(502, "");
+        r.Body = QByteArray("the map source failed: ") + e.what() + '\n';
+        r.LatencyMs = decision.LatencyMs;
+        return r;
+    }
     if (image.isEmpty()) {
         ServiceReply r = TextReply(500, "the tile could not be encoded\n");
         r.LatencyMs = decision.LatencyMs;
         return r;
     }
+    ServiceReply reply;
+    reply.LatencyMs = decision.LatencyMs;
     reply.ContentType = MimeType(decision.Format);
     if (decision.Fault == FaultKind::Short)
         reply.Body = ShortBody(image);

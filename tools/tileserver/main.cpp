@@ -1,11 +1,15 @@
 // varrow-tiles: the map-tile service Varrow is built against. It renders a
 // synthetic landscape for any tile address and can misbehave on request, so
 // that it serves as demo data and as the test fixture for the tile loader.
+// The same landscape comes as web-Mercator tiles, the fixture of the
+// reprojecting sources; and any of the program's map sources can be served
+// as tile.ashx to other clients.
 
 #include "FaultPlan.h"
 #include "Sockets.h"
 #include "TileEncoder.h"
 #include "TileService.h"
+#include "tiles/MapSources.h"
 
 #include <QGuiApplication>
 
@@ -20,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -40,23 +45,32 @@ const char* const Usage =
     "Usage: varrow-tiles [options]\n"
     "Serves 200 x 200 map tiles of a synthetic landscape at\n"
     "  GET /tile.ashx?t=THEME&s=SCALE&x=COLUMN&y=ROW&z=ZONE\n"
-    "(t: 1 Aerial, 2 Topo, 4 Color Aerial; s: log2(metres per pixel) + 10, 8..19).\n"
+    "(t: 1 Aerial, 2 Topo, 4 Color Aerial; s: log2(metres per pixel) + 10, 8..19),\n"
+    "and the same landscape as 256 x 256 web-Mercator tiles at\n"
+    "  GET /xyz/Z/X/Y.png[?layer=topo|imagery]\n"
+    "GET /stats tells requests, the most at once, connections and the last User-Agent.\n"
     "\n"
     "Options:\n"
     "  --host HOST         address to listen on (default 127.0.0.1)\n"
     "  --port N            port (default 8600; 0 picks a free one)\n"
     "  --format F          jpeg, png, gif or bmp (default jpeg)\n"
     "  --latency-ms N      wait N ms before every answer\n"
+    "  --source SOURCE     serve tile.ashx from demo (default), usgs-topo, usgs-imagery,\n"
+    "                      usgs-imagery-topo, xyz:TEMPLATE or http://HOST:PORT\n"
+    "  --offline           with --source: only what the disk cache holds\n"
+    "  --cache DIR         with --source: the disk cache's folder (default $VARROW_CACHE)\n"
     "  --verbose           log every request to standard error\n"
     "  --help              show this text\n"
     "\n"
     "Fault injection:\n"
     "  --fault KIND        stall | html | 404 | 500 | short | corrupt | huge | oversize\n"
+    "                      | 429 | 503\n"
+    "  --retry-after N     the Retry-After seconds of a 429 or 503\n"
     "  --fail-first N      the first N requests of each tile fail (with KIND, else 500)\n"
     "  --fault-tiles LIST  restrict faults to tiles X:Y[,X:Y...] (columns:rows)\n"
     "\n"
-    "The same per request, as query keys or as path segments before tile.ashx:\n"
-    "  fault=KIND failfirst=N latency=MS format=F   (fault=none turns faults off)\n"
+    "The same per request, as query keys or as path segments before tile.ashx or xyz:\n"
+    "  fault=KIND failfirst=N latency=MS format=F retryafter=N  (fault=none: no faults)\n"
     "  e.g. GET /fault=stall/latency=20/tile.ashx?t=2&s=19&x=3&y=35&z=13\n"
     "\n"
     "Prints 'listening on http://HOST:PORT' once it accepts connections.\n";
@@ -67,6 +81,8 @@ struct Options {
     bool Verbose = false;
     FaultSettings Server;
     std::vector<TileCell> FaultTiles;
+    bool HasSource = false;
+    varrow::TMapSourceChoice Source;
 };
 
 // Parses the command line; false with a message on stderr when it is wrong.
@@ -107,13 +123,26 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& help) {
             if (!next()) return false;
             if (!ParseInt(value, o.Port) || o.Port < 0 || o.Port > 65535)
                 return fail("--port " + value + ": must be 0 to 65535");
-        } else if (arg == "--format" || arg == "--latency-ms" || arg == "--fault" ||
-                   arg == "--fail-first") {
+        } else if (arg == "--source") {
             if (!next()) return false;
-            const char* key = arg == "--format"       ? "format"
-                              : arg == "--latency-ms" ? "latency"
-                              : arg == "--fault"      ? "fault"
-                                                      : "failfirst";
+            QString error;
+            if (!varrow::ParseSourceArgument(QString::fromStdString(value), o.Source, error))
+                return fail(error.toStdString());
+            o.HasSource = true;
+        } else if (arg == "--offline") {
+            o.Source.Offline = true;
+        } else if (arg == "--cache") {
+            if (!next()) return false;
+            if (value.empty()) return fail("--cache needs a folder");
+            o.Source.CacheRoot = QString::fromStdString(value);
+        } else if (arg == "--format" || arg == "--latency-ms" || arg == "--fault" ||
+                   arg == "--fail-first" || arg == "--retry-after") {
+            if (!next()) return false;
+            const char* key = arg == "--format"        ? "format"
+                              : arg == "--latency-ms"  ? "latency"
+                              : arg == "--fault"       ? "fault"
+                              : arg == "--retry-after" ? "retryafter"
+                                                       : "failfirst";
             const std::string error = o.Server.Apply(key, value);
             if (!error.empty()) return fail(arg + ": " + error);
         } else if (arg == "--fault-tiles") {
@@ -168,6 +197,34 @@ std::string UrlHost(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
+// What the clients did, for tests that check how politely they ask.
+class RequestStats {
+public:
+    void Begin(const httplib::Request& req) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_requests;
+        m_peak = std::max(m_peak, ++m_running);
+        m_connections.insert(req.remote_addr + ":" + std::to_string(req.remote_port));
+        m_agent = req.get_header_value("User-Agent");
+    }
+    void End() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_running;
+    }
+    std::string Text() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return "requests=" + std::to_string(m_requests) + "\npeak=" + std::to_string(m_peak) +
+               "\nconnections=" + std::to_string(m_connections.size()) + "\nagent=" + m_agent +
+               "\n";
+    }
+
+private:
+    std::mutex m_mutex;
+    int m_requests = 0, m_running = 0, m_peak = 0;
+    std::set<std::string> m_connections;
+    std::string m_agent;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,11 +250,21 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
+    varrow::TTileSourcePtr upstream;
+    if (options.HasSource && options.Source.Kind != varrow::TMapSourceKind::Demo) {
+        try {
+            upstream = varrow::MakeTileSource(options.Source);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "varrow-tiles: --source: %s\n", e.what());
+            return 2;
+        }
+    }
     FaultPlan plan(options.Server, options.FaultTiles);
     TileCache cache(CachedTiles, CachedBytes);
-    TileService service(plan, cache);
+    TileService service(plan, cache, upstream);
     StopSignal stop;
     std::mutex logMutex;
+    RequestStats stats;
 
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
@@ -206,8 +273,9 @@ int main(int argc, char** argv) {
     // Idle keep-alive connections hold a worker thread and delay a stop.
     server.set_keep_alive_timeout(2);
 
-    server.Get(R"(/(.*/)?tile\.ashx)", [&](const httplib::Request& req, httplib::Response& res) {
-        ServiceRequest request;
+    const auto answer = [&](const httplib::Request& req, httplib::Response& res,
+                            ServiceRequest request) {
+        stats.Begin(req);
         if (req.matches.size() > 1) request.Segments = Segments(req.matches[1].str());
         for (const auto& [key, value] : req.params)
             request.Query.emplace_back(key, value);
@@ -217,9 +285,7 @@ int main(int argc, char** argv) {
         if (reply.LatencyMs > 0 && stop.WaitFor(reply.LatencyMs)) {
             res.status = 503;
             res.set_content("service stopping\n", "text/plain");
-            return;
-        }
-        if (reply.Stall) {
+        } else if (reply.Stall) {
             ConnectionWatch watch(req.remote_addr, req.remote_port, req.local_port);
             while (!stop.WaitFor(50))
                 if (!watch.ClientConnected()) break;
@@ -227,11 +293,26 @@ int main(int argc, char** argv) {
             // service is leaving anyway.
             res.status = 503;
             res.set_content("service stopping\n", "text/plain");
-            return;
+        } else {
+            res.status = reply.Status;
+            if (!reply.RetryAfter.empty()) res.set_header("Retry-After", reply.RetryAfter);
+            res.set_content(reply.Body.constData(), static_cast<std::size_t>(reply.Body.size()),
+                            reply.ContentType.c_str());
         }
-        res.status = reply.Status;
-        res.set_content(reply.Body.constData(), static_cast<std::size_t>(reply.Body.size()),
-                        reply.ContentType.c_str());
+        stats.End();
+    };
+    server.Get(R"(/(.*/)?tile\.ashx)", [&](const httplib::Request& req, httplib::Response& res) {
+        answer(req, res, ServiceRequest{});
+    });
+    server.Get(R"(/(.*/)?xyz/([^/]+)/([^/]+)/([^/]+)\.png)",
+               [&](const httplib::Request& req, httplib::Response& res) {
+                   ServiceRequest request;
+                   request.Xyz = std::array<std::string, 3>{
+                       req.matches[2].str(), req.matches[3].str(), req.matches[4].str()};
+                   answer(req, res, request);
+               });
+    server.Get("/stats", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(stats.Text(), "text/plain");
     });
     server.Get("/", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(Usage, "text/plain");
