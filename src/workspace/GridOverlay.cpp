@@ -1,5 +1,8 @@
 #include "GridOverlay.h"
 
+#include "workspace/GridLabels.h"
+#include "workspace/UtmGrid.h"
+
 #include <QLineF>
 #include <QPainter>
 #include <QPen>
@@ -13,7 +16,7 @@ const QColor GridColourB(0, 0, 255);
 
 namespace {
 
-constexpr double Spacings[GridTypeCount - 1] = {0.125, 0.25, 0.5, 1.0};
+constexpr double Spacings[] = {0.125, 0.25, 0.5, 1.0}; // the latitude/longitude items
 constexpr double DefaultSpacing = 0.125;
 
 // n dotted strokes along line, each one pixel right of and below the one before.
@@ -49,6 +52,24 @@ QLineF Across(QPoint p, QPoint q, const QSize& mosaic) {
     return {line.p1() - reach, line.p2() + reach};
 }
 
+// Labels for where a meridian meets the top and bottom edges (a parallel the
+// left and right ones), when it does within the map.
+void LabelWhereItMeets(const QLineF& line, const QSize& map, const QString& text, bool meridian,
+                       std::vector<TGridLabel>& labels) {
+    const QPointF d = line.p2() - line.p1();
+    if (meridian ? d.y() == 0.0 : d.x() == 0.0) return;
+    const std::pair<double, TMapEdge> edges[] = {
+        meridian ? std::pair{0.0, TMapEdge::Top} : std::pair{0.0, TMapEdge::Left},
+        meridian ? std::pair{double(map.height()), TMapEdge::Bottom}
+                 : std::pair{double(map.width()), TMapEdge::Right}};
+    for (const auto& [edge, side] : edges) {
+        const double t = meridian ? (edge - line.p1().y()) / d.y() : (edge - line.p1().x()) / d.x();
+        const double at = meridian ? line.p1().x() + t * d.x() : line.p1().y() + t * d.y();
+        if (at >= 0 && at < (meridian ? map.width() : map.height()))
+            labels.push_back({text, side, at});
+    }
+}
+
 bool OnTheGlobe(const TMapPosition& p) {
     // Also false for NaN, which would never end the loops below.
     return std::fabs(p.Longitude) <= 180.0 && std::fabs(p.Latitude) <= 90.0;
@@ -58,11 +79,11 @@ bool OnTheGlobe(const TMapPosition& p) {
 
 QStringList GridTypeCaptions() {
     return {QStringLiteral("7.5 Minute"), QStringLiteral("15 Minute"), QStringLiteral("30 Minute"),
-            QStringLiteral("1 Degree"), QStringLiteral("Tiles")};
+            QStringLiteral("1 Degree"), QStringLiteral("Tiles"), QStringLiteral("UTM")};
 }
 
 double GridSpacing(int gridItem) {
-    if (gridItem < 0 || gridItem >= GridTypeCount - 1) return DefaultSpacing;
+    if (gridItem < 0 || gridItem >= static_cast<int>(std::size(Spacings))) return DefaultSpacing;
     return Spacings[gridItem];
 }
 
@@ -83,7 +104,24 @@ bool WantsTileOutlines(bool showGrid, int gridItem) {
 }
 
 bool WantsLatLongGrid(bool showGrid, int gridItem) {
-    return showGrid && gridItem != static_cast<int>(TGridType::Tiles);
+    return showGrid && gridItem != static_cast<int>(TGridType::Tiles) &&
+           gridItem != static_cast<int>(TGridType::Utm);
+}
+
+bool WantsUtmGrid(bool showGrid, int gridItem) {
+    return showGrid && gridItem == static_cast<int>(TGridType::Utm);
+}
+
+bool DrawGridOverlay(QImage& mosaic, const TMapViewState& view, const TGridOptions& options) {
+    if (mosaic.isNull()) return false;
+    if (options.UtmGrid()) {
+        DrawUtmGrid(mosaic, view);
+        return true;
+    }
+    if (!options.LatLongGrid()) return false;
+    DrawLatLongGrid(mosaic, view, GridSpacing(static_cast<int>(options.Type)),
+                    GridLineWidth(ScaleIndexOf(view.Scale)));
+    return true;
 }
 
 double FirstGridValue(double value, double spacing) {
@@ -110,12 +148,15 @@ void DrawLatLongGrid(QImage& mosaic, const TMapViewState& view, double spacing, 
     if (topLeft.Longitude > bottomRight.Longitude) return;
 
     QPainter painter(&mosaic);
+    std::vector<TGridLabel> labels;
     // At least one line of each kind, even when it lies outside the mosaic.
     double g = FirstGridValue(topLeft.Longitude, spacing);
     do {
         const QPoint p = view.PositionToPixel(topLeft.Latitude, g, height);
         const QPoint q = view.PositionToPixel(bottomRight.Latitude, g, height);
-        DrawStrokes(painter, Across(p, q, mosaic.size()), GridColourA, GridColourB, lineWidth);
+        const QLineF line = Across(p, q, mosaic.size());
+        DrawStrokes(painter, line, GridColourA, GridColourB, lineWidth);
+        LabelWhereItMeets(line, mosaic.size(), DegreesMinutesLabel(g, false), true, labels);
         g += spacing;
     } while (!(g > bottomRight.Longitude));
 
@@ -123,9 +164,12 @@ void DrawLatLongGrid(QImage& mosaic, const TMapViewState& view, double spacing, 
     do {
         const QPoint p = view.PositionToPixel(h, topLeft.Longitude, height);
         const QPoint q = view.PositionToPixel(h, bottomRight.Longitude, height);
-        DrawStrokes(painter, Across(p, q, mosaic.size()), GridColourA, GridColourB, lineWidth);
+        const QLineF line = Across(p, q, mosaic.size());
+        DrawStrokes(painter, line, GridColourA, GridColourB, lineWidth);
+        LabelWhereItMeets(line, mosaic.size(), DegreesMinutesLabel(h, true), false, labels);
         h += spacing;
     } while (!(h > topLeft.Latitude));
+    DrawGridLabels(painter, mosaic.size(), labels);
 }
 
 } // namespace varrow

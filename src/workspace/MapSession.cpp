@@ -1,5 +1,6 @@
 #include "MapSession.h"
 
+#include "tiles/DemoSource.h"
 #include "tiles/TileLoader.h"
 #include "workspace/UserDefaults.h"
 
@@ -20,11 +21,23 @@ TTileSourcePtr ServiceSource(const QString& base, QString& problem) {
     return std::make_shared<TTileServiceSource>(QString::fromLatin1(DefaultTileService));
 }
 
+// The source the settings choose; one that cannot be made leaves the demo
+// landscape, which always can.
+TTileSourcePtr ChosenSource(QString& problem) {
+    try {
+        return MakeTileSource(EffectiveMapSource());
+    } catch (const std::exception& e) {
+        problem = QString::fromUtf8(e.what());
+    }
+    return std::make_shared<TDemoSource>();
+}
+
 } // namespace
 
 TMapSession::TMapSession(const QString& serviceBase, QObject* parent) : QObject(parent) {
-    m_loader = std::make_unique<TTileLoader>(ServiceSource(
-        serviceBase.isEmpty() ? EffectiveTileService() : serviceBase, m_sourceProblem));
+    m_loader = std::make_unique<TTileLoader>(serviceBase.isEmpty()
+                                                 ? ChosenSource(m_sourceProblem)
+                                                 : ServiceSource(serviceBase, m_sourceProblem));
     m_loader->OnProgress = [this](const TLoadStats& stats) { OnLoaderProgress(stats); };
     // Ring tiles lie (partly) outside the mosaic; the canvas clips what it reports.
     m_loader->OnTileDrawn = [this](const QRect& rect) { m_canvas.Changed(rect); };
@@ -140,11 +153,10 @@ void TMapSession::OnLoaderProgress(const TLoadStats& stats) {
 }
 
 void TMapSession::CompleteLoad() {
-    if (m_grid.LatLongGrid() && !m_canvas.IsNull()) {
+    {
         std::lock_guard<std::recursive_mutex> guard(m_loader->CanvasLock());
-        DrawLatLongGrid(m_canvas.Picture(), m_loaded, GridSpacing(static_cast<int>(m_grid.Type)),
-                        GridLineWidth(ScaleIndexOf(m_loaded.Scale)));
-        m_canvas.Changed(m_canvas.Picture().rect());
+        if (!m_canvas.IsNull() && DrawGridOverlay(m_canvas.Picture(), m_loaded, m_grid))
+            m_canvas.Changed(m_canvas.Picture().rect());
     }
     // The grid is part of the map, like the tile outlines: it goes into the
     // background copy too, so that wiping the measuring figure keeps it.

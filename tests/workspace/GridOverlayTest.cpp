@@ -44,7 +44,7 @@ std::pair<TMapViewState, QImage> ViewFrom(double latitude, double longitude, dou
 
 TEST(GridOverlay, TypesSpacingsLineWidthsAndFirstValues) {
     EXPECT_EQ(GridTypeCaptions(),
-              QStringList({"7.5 Minute", "15 Minute", "30 Minute", "1 Degree", "Tiles"}));
+              QStringList({"7.5 Minute", "15 Minute", "30 Minute", "1 Degree", "Tiles", "UTM"}));
     const double spacings[] = {0.125, 0.25, 0.5, 1.0, 0.125, 0.125, 0.125};
     for (int item = 0; item < 7; ++item)
         EXPECT_EQ(GridSpacing(item == 6 ? -1 : item), spacings[item]) << item;
@@ -54,6 +54,8 @@ TEST(GridOverlay, TypesSpacingsLineWidthsAndFirstValues) {
     EXPECT_TRUE(WantsTileOutlines(true, 4));
     EXPECT_FALSE(WantsLatLongGrid(true, 4));
     EXPECT_TRUE(WantsLatLongGrid(true, 3));
+    EXPECT_FALSE(WantsLatLongGrid(true, 5));
+    EXPECT_TRUE(WantsUtmGrid(true, 5));
     EXPECT_FALSE(WantsTileOutlines(false, 4) || WantsLatLongGrid(false, 3));
 
     EXPECT_EQ(FirstGridValue(-107.3, 1.0), -108.0);
@@ -110,8 +112,9 @@ TEST(GridOverlay, StrokesPerLineFollowTheScale) {
         auto [view, mosaic] = ViewFrom(33.2, -105.3, scale);
         DrawLatLongGrid(mosaic, view, 1.0, GridLineWidth(ScaleIndexOf(scale)));
         const int x = view.PositionToPixel(33.1, -105.0, mosaic.height()).x();
-        EXPECT_EQ(GridPixels(mosaic, QRect(x - 4, 5, 9 + strokes, 1)), strokes) << scale;
-        EXPECT_TRUE(IsGrid(mosaic, x + strokes - 1, 5)) << scale;
+        // Below the labels at the top edge.
+        EXPECT_EQ(GridPixels(mosaic, QRect(x - 4, 60, 9 + strokes, 1)), strokes) << scale;
+        EXPECT_TRUE(IsGrid(mosaic, x + strokes - 1, 60)) << scale;
     }
 }
 

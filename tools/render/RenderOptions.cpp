@@ -131,7 +131,8 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
                  {"15", TGridType::Minutes15},
                  {"30", TGridType::Minutes30},
                  {"1", TGridType::OneDegree},
-                 {"tiles", TGridType::Tiles}},
+                 {"tiles", TGridType::Tiles},
+                 {"utm", TGridType::Utm}},
                 error);
             if (!grid)
                 return std::nullopt;
@@ -255,7 +256,8 @@ QString RenderUsage() {
         "  --tiles NXxNY        size in 200-pixel tiles, 1..75 each (default 3x3)\n"
         "  --speed S            broadband (14 downloads at once, default) or dialup (1)\n"
         "  --grid G             none (default); 7.5, 15, 30 (minutes) or 1 (degree) for lines\n"
-        "                       of latitude and longitude; tiles for tile outlines\n"
+        "                       of latitude and longitude; tiles for tile outlines; utm for\n"
+        "                       the labelled UTM grid\n"
         "  --service URL        tile service base address (default: $VARROW_TILE_SERVICE,\n"
         "                       then TileService in Varrow.ini, then http://127.0.0.1:8600)\n"
         "Output:\n"
