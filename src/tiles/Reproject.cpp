@@ -1,5 +1,6 @@
 #include "Reproject.h"
 
+#include "TileSource.h"
 #include "geo/Georef.h"
 
 #include <algorithm>
@@ -97,6 +98,9 @@ TReprojection::TReprojection(const TTileLocation& location, int maxZoom, int gri
     for (int j = 0; j < m_nodesPerSide; ++j) {
         for (int i = 0; i < m_nodesPerSide; ++i) {
             const TMercatorPixel p = Exact(i * m_step, j * m_step);
+            // Far off its zone a UTM grid no longer maps to the globe.
+            if (!std::isfinite(p.X) || !std::isfinite(p.Y))
+                throw TTileError("This tile lies too far from its zone to be on the globe.");
             m_nodes[static_cast<std::size_t>(j * m_nodesPerSide + i)] = p;
             minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
             minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);

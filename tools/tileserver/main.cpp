@@ -48,7 +48,8 @@ const char* const Usage =
     "(t: 1 Aerial, 2 Topo, 4 Color Aerial; s: log2(metres per pixel) + 10, 8..19),\n"
     "and the same landscape as 256 x 256 web-Mercator tiles at\n"
     "  GET /xyz/Z/X/Y.png[?layer=topo|imagery]\n"
-    "GET /stats tells requests, the most at once, connections and the last User-Agent.\n"
+    "GET /stats tells requests, the most at once, distinct ones, connections and the last\n"
+    "User-Agent.\n"
     "\n"
     "Options:\n"
     "  --host HOST         address to listen on (default 127.0.0.1)\n"
@@ -205,6 +206,7 @@ public:
         ++m_requests;
         m_peak = std::max(m_peak, ++m_running);
         m_connections.insert(req.remote_addr + ":" + std::to_string(req.remote_port));
+        m_targets.insert(req.target);
         m_agent = req.get_header_value("User-Agent");
     }
     void End() {
@@ -214,6 +216,7 @@ public:
     std::string Text() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return "requests=" + std::to_string(m_requests) + "\npeak=" + std::to_string(m_peak) +
+               "\ndistinct=" + std::to_string(m_targets.size()) +
                "\nconnections=" + std::to_string(m_connections.size()) + "\nagent=" + m_agent +
                "\n";
     }
@@ -222,6 +225,7 @@ private:
     std::mutex m_mutex;
     int m_requests = 0, m_running = 0, m_peak = 0;
     std::set<std::string> m_connections;
+    std::set<std::string> m_targets; // what was asked for, path and query
     std::string m_agent;
 };
 
