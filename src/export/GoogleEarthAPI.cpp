@@ -45,8 +45,9 @@ QByteArray BuildLookAtKml(const TGeCameraView& view, bool relativeToGround) {
     AddNumber(look, "heading", view.Azimuth);
     AddNumber(look, "tilt", view.Tilt);
     AddNumber(look, "range", view.Range);
-    look.append_child("altitudeMode").text().set(relativeToGround ? "relativeToGround"
-                                                                  : "absolute");
+    look.append_child("altitudeMode")
+        .text()
+        .set(relativeToGround ? "relativeToGround" : "absolute");
     std::ostringstream text;
     doc.save(text, "  ", pugi::format_indent, pugi::encoding_utf8);
     return QByteArray::fromStdString(text.str());
@@ -88,10 +89,10 @@ void TGoogleEarthPro::FlyGoogleEarthTo(const TGeCameraView& view, bool relativeT
     QTemporaryFile reserve(QDir::tempPath() + QStringLiteral("/varrow-earth-XXXXXX.kml"));
     reserve.setAutoRemove(false);
     if (!reserve.open())
-        throw EGoogleEarthError(QStringLiteral("Cannot create a file for Google Earth in %1: %2")
-                                    .arg(QDir::toNativeSeparators(QDir::tempPath()),
-                                         reserve.errorString())
-                                    .toStdString());
+        throw EGoogleEarthError(
+            QStringLiteral("Cannot create a file for Google Earth in %1: %2")
+                .arg(QDir::toNativeSeparators(QDir::tempPath()), reserve.errorString())
+                .toStdString());
     const QString file = reserve.fileName();
     reserve.close();
     try {

@@ -134,9 +134,9 @@ void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewS
 
     QTemporaryFile archive(QDir::tempPath() + QStringLiteral("/varrow-kmz-XXXXXX"));
     if (!archive.open())
-        throw EFileWriteError(fileName, QStringLiteral("cannot create a temporary file in %1: %2")
-                                            .arg(QDir::toNativeSeparators(QDir::tempPath()),
-                                                 archive.errorString()));
+        throw EFileWriteError(
+            fileName, QStringLiteral("cannot create a temporary file in %1: %2")
+                          .arg(QDir::toNativeSeparators(QDir::tempPath()), archive.errorString()));
     try {
         TZipper::WriteEmptyArchive(archive);
         if (!archive.flush()) RaiseWriteError(archive);

@@ -12,8 +12,8 @@
 #include "workspace/MapViewState.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QSize>
 #include <QString>
 

@@ -309,9 +309,8 @@ QByteArray TZipper::ReadAt(qint64 position, qint64 count) {
 
 // Where an entry's data ends, its local header included.
 qint64 TZipper::EntryEnd(const TZipperEntriesEntry& entry) {
-    return qint64{entry.Central.LocalHeaderOffset} + LocalHeaderSize +
-           entry.Local.FileName.size() + entry.Local.ExtraField.size() +
-           qint64{entry.Central.CompressedSize};
+    return qint64{entry.Central.LocalHeaderOffset} + LocalHeaderSize + entry.Local.FileName.size() +
+           entry.Local.ExtraField.size() + qint64{entry.Central.CompressedSize};
 }
 
 // Every entry's header and data must lie before the directory and apart from each other; an

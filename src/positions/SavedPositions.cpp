@@ -27,8 +27,9 @@ bool PositionCorner(const TTileLocation& location, TGeoPosition& corner) {
 TTileLocation FindSavedPosition(const QString& name, const QString& fileName) {
     const QString shown = QDir::toNativeSeparators(fileName);
     if (!QFileInfo::exists(fileName))
-        throw std::runtime_error(
-            QStringLiteral("There are no saved positions: %1 does not exist").arg(shown).toStdString());
+        throw std::runtime_error(QStringLiteral("There are no saved positions: %1 does not exist")
+                                     .arg(shown)
+                                     .toStdString());
     TPosList list;
     QString problem;
     try {
@@ -43,8 +44,9 @@ TTileLocation FindSavedPosition(const QString& name, const QString& fileName) {
         names << QLatin1Char('"') + location.Name + QLatin1Char('"');
     }
     QString message = QStringLiteral("No saved position is named \"%1\" in %2").arg(name, shown);
-    message += names.isEmpty() ? QStringLiteral("; it holds none")
-                               : QStringLiteral("; it holds %1").arg(names.join(QStringLiteral(", ")));
+    message += names.isEmpty()
+                   ? QStringLiteral("; it holds none")
+                   : QStringLiteral("; it holds %1").arg(names.join(QStringLiteral(", ")));
     if (!problem.isEmpty()) message += QStringLiteral(" (read only in part: %1)").arg(problem);
     throw std::runtime_error(message.toStdString());
 }

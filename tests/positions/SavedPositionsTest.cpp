@@ -27,8 +27,8 @@ TEST(SavedPositions, FindsTheFirstPositionOfThatNameOrSaysWhatThereIs) {
     const QString file = dir.filePath("list.xml");
     EXPECT_NE(ErrorOf([&] { FindSavedPosition("Dallas", file); }).find("does not exist"),
               std::string::npos);
-    ASSERT_TRUE(WritePositionFile({Named("Dallas", 220), Named("Waco", 230), Named("Dallas", 240)},
-                                  file));
+    ASSERT_TRUE(
+        WritePositionFile({Named("Dallas", 220), Named("Waco", 230), Named("Dallas", 240)}, file));
     EXPECT_EQ(FindSavedPosition("Dallas", file).Tile.X, 220);
     EXPECT_EQ(FindSavedPosition("Waco", file).Tile.X, 230);
     const std::string error = ErrorOf([&] { FindSavedPosition("dallas", file); });

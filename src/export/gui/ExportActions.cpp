@@ -36,8 +36,7 @@ QString& LastExportFolder() {
 } // namespace
 
 void ExportKMLKMZfile1Click(QWidget* parent, TMapSession& session) {
-    const QString folder =
-        LastExportFolder().isEmpty() ? QDir::currentPath() : LastExportFolder();
+    const QString folder = LastExportFolder().isEmpty() ? QDir::currentPath() : LastExportFolder();
     const QString fileName = QFileDialog::getSaveFileName(
         parent, QString(), QDir(folder).filePath(QStringLiteral("Varrow.kmz")),
         QObject::tr("kml/kmz (*.kml *.kmz);;All Files (*)"));
@@ -71,10 +70,9 @@ void GEBtnClick(QWidget* parent, TMapSession& session, TApplicationGE& earth) {
     try {
         // Before the first load the loaded view is the one the program starts with, and
         // the camera goes there; its width stands in for the missing mosaic's.
-        const QSize size = session.HasMap() ? session.Mosaic().size()
-                                            : session.LoadedView().MosaicSize();
-        if (LocateInGoogleEarth(earth, session.LoadedView(), size) ==
-            TLocateResult::NotInstalled)
+        const QSize size =
+            session.HasMap() ? session.Mosaic().size() : session.LoadedView().MosaicSize();
+        if (LocateInGoogleEarth(earth, session.LoadedView(), size) == TLocateResult::NotInstalled)
             QMessageBox::information(parent, title, QObject::tr("Google Earth Not Installed"));
     } catch (const std::exception& e) {
         QMessageBox::critical(parent, title, QString::fromUtf8(e.what()));

@@ -307,8 +307,7 @@ TSavePosDlg::TSavePosDlg(TMapSession& session, TPositionList& positions, QWidget
     PosGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     PosGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
     // A double click fetches; editing starts by typing, F2 or a click on the current name.
-    PosGrid->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                             QAbstractItemView::AnyKeyPressed |
+    PosGrid->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
                              QAbstractItemView::SelectedClicked);
     PosGrid->setTabKeyNavigation(false);
     PosGrid->setShowGrid(true);
@@ -471,7 +470,8 @@ void TSavePosDlg::FetchBtnClick() {
 void TSavePosDlg::Swap(int row, int otherRow) {
     PosGrid->EndEditing();
     TPosList& list = m_positions.Items();
-    std::swap(list[static_cast<std::size_t>(row - 1)], list[static_cast<std::size_t>(otherRow - 1)]);
+    std::swap(list[static_cast<std::size_t>(row - 1)],
+              list[static_cast<std::size_t>(otherRow - 1)]);
     m_model->Refresh();
     SelectRow(otherRow); // the selection follows the entry
     UpdateButtons();
@@ -490,9 +490,9 @@ void TSavePosDlg::MoveDownBtnClick() {
 // Asks only when there is an entry to delete: a question about nothing would be a report.
 void TSavePosDlg::DeleteBtnClick() {
     if (!RowHasEntry(CurrentRow())) return;
-    const auto answer = QMessageBox::warning(this, windowTitle(),
-                                             tr("About To Delete A Position. Are You Sure?"),
-                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer =
+        QMessageBox::warning(this, windowTitle(), tr("About To Delete A Position. Are You Sure?"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     PosGrid->EndEditing();
     const int row = CurrentRow();

@@ -5,6 +5,7 @@
 
 #include "export/GoogleEarthAPI.h"
 #include "export/KmlExport.h"
+#include "export/KmzPeers.h"
 #include "support/ImageCompare.h"
 #include "support/ModalMessages.h"
 #include "support/TileServerSuite.h"
@@ -16,7 +17,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -27,13 +27,6 @@
 
 namespace varrow {
 namespace {
-
-QByteArray Unzipped(const QString& archive, const QString& entry) {
-    QProcess p;
-    p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, entry});
-    p.waitForFinished(60000);
-    return p.readAllStandardOutput();
-}
 
 QByteArray Contents(const QString& fileName) {
     QFile f(fileName);
@@ -116,12 +109,13 @@ TEST_F(ExportActions, SaveDialogWritesTheMapAsDrawnAndAsksBeforeReplacing) {
     EXPECT_TRUE(seen[2].contains(QStringLiteral("already exists"))) << seen[2].toStdString();
 
     // The image is the mosaic, grid included; the box is the loaded view's.
-    const QImage jpeg = QImage::fromData(Unzipped(path, QStringLiteral("files/Dallas.jpg")));
+    const QImage jpeg = QImage::fromData(test::Unzipped(path, QStringLiteral("files/Dallas.jpg")));
     ASSERT_EQ(jpeg.size(), session->Mosaic().size());
     EXPECT_LT(test::MeanError(jpeg.convertToFormat(QImage::Format_RGB32), session->Mosaic()), 4.0);
     EXPECT_GT(test::GridPixels(session->Mosaic()), 500);
     const TOverlayInfo box = ComputeOverlayBounds(session->LoadedView(), QSize(600, 600));
-    EXPECT_TRUE(Unzipped(path, QStringLiteral("doc.kml"))
+    test::ExpectPeersRead(path, QSize(600, 600), box);
+    EXPECT_TRUE(test::Unzipped(path, QStringLiteral("doc.kml"))
                     .contains("<west>" + KmlNumber(box.West).toLatin1() + "</west>"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -150,9 +144,9 @@ TEST_F(ExportActions, GoogleEarthGetsTheCameraOverTheCentreOfTheLoadedMap) {
     const TGeoPosition centre = session->LoadedView().MosaicCentre();
     for (const QByteArray& expected : QList<QByteArray>{
              "<range>9600</range>", "<tilt>0</tilt>", "<heading>0</heading>",
-          "<altitude>0</altitude>", "<altitudeMode>relativeToGround</altitudeMode>",
-          "<longitude>" + KmlNumber(centre.Longitude).toLatin1() + "</longitude>",
-          "<latitude>" + KmlNumber(centre.Latitude).toLatin1() + "</latitude>"})
+             "<altitude>0</altitude>", "<altitudeMode>relativeToGround</altitudeMode>",
+             "<longitude>" + KmlNumber(centre.Longitude).toLatin1() + "</longitude>",
+             "<latitude>" + KmlNumber(centre.Latitude).toLatin1() + "</latitude>"})
         EXPECT_TRUE(kml.contains(expected)) << expected.toStdString() << "\n" << kml.toStdString();
 
     // The live view moved on, but the camera still describes the map shown.
@@ -162,8 +156,8 @@ TEST_F(ExportActions, GoogleEarthGetsTheCameraOverTheCentreOfTheLoadedMap) {
 
     StandIn("#!/nonexistent/interpreter");
     const QString failure = test::MessageDuring([&] { GEBtnClick(nullptr, *session); });
-    EXPECT_TRUE(failure.startsWith(QStringLiteral("Cannot start Google Earth"))) <<
-        failure.toStdString();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("Cannot start Google Earth")))
+        << failure.toStdString();
     EXPECT_TRUE(failure.contains(QStringLiteral("No such file"))) << failure.toStdString();
 }
 

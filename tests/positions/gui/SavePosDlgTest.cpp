@@ -102,8 +102,10 @@ TEST_F(SavePosDlg, OnAnEmptyListOnlyInsertDoesAnything) {
     EXPECT_EQ(dialog->RowCount(), 11);
     EXPECT_EQ(dialog->CurrentRow(), 1);
     const std::pair<const char*, const char*> hints[] = {
-        {"UseCurrentBtn", "Insert Current Location"}, {"FetchBtn", "Fetch Selected Position"},
-        {"MoveUpBtn", "Move Position Up"},         {"MoveDownBtn", "Move Position Down"},
+        {"UseCurrentBtn", "Insert Current Location"},
+        {"FetchBtn", "Fetch Selected Position"},
+        {"MoveUpBtn", "Move Position Up"},
+        {"MoveDownBtn", "Move Position Down"},
         {"DeleteBtn", "Delete Position"}};
     for (const auto& [name, hint] : hints) {
         EXPECT_EQ(Button(name)->toolTip(), QString::fromLatin1(hint));
