@@ -30,10 +30,12 @@ class TTileLoader;
 class TMapSession : public QObject {
     Q_OBJECT
 public:
-    // serviceBase: a tile.ashx service; empty takes the effective setting
-    // (environment, then the defaults file, then the built-in address). An
-    // address that cannot be a tile service is refused: the session then asks
-    // the built-in address, and SourceProblem says why.
+    // serviceBase: a tile.ashx service; empty takes the effective map source
+    // (the environment's tile.ashx address, then the source stored in the
+    // defaults file, then the demo landscape). An address that cannot be a
+    // tile service is refused: the session then asks the built-in address,
+    // and SourceProblem says why; a stored source that cannot be made leaves
+    // the demo landscape, and SourceProblem says why.
     explicit TMapSession(const QString& serviceBase = QString(), QObject* parent = nullptr);
     ~TMapSession() override;
 

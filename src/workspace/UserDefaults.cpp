@@ -1,11 +1,13 @@
 #include "UserDefaults.h"
 
+#include "geo/WebMercator.h"
 #include "io/AtomicFile.h"
 #include "io/UserFolder.h"
 #include "tiles/TileLibrary.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -18,6 +20,19 @@ namespace {
 const QString SettingsSection = QStringLiteral("Settings");
 const QString ConnectionSpeedKey = QStringLiteral("ConnectionSpeed");
 const QString TileServiceKey = QStringLiteral("TileService");
+const QString MapSourceKey = QStringLiteral("MapSource");
+const QString OfflineKey = QStringLiteral("Offline");
+const QString DiskCacheKey = QStringLiteral("DiskCacheMB");
+const QString XyzNameKey = QStringLiteral("XyzName");
+const QString XyzAttributionKey = QStringLiteral("XyzAttribution");
+const QString XyzSubdomainsKey = QStringLiteral("XyzSubdomains");
+const QString XyzMaxZoomKey = QStringLiteral("XyzMaxZoom");
+// The custom service's templates, by TTileTheme value.
+const QString XyzTemplateKeys[ThemeCount] = {QStringLiteral("XyzAerial"), QStringLiteral("XyzTopo"),
+                                             QStringLiteral("XyzColorAerial")};
+constexpr qint64 MiB = 1024 * 1024;
+// Up to 1 TiB: more is a typo, and would overflow nothing but the disk.
+constexpr std::int32_t MaxDiskCacheMB = 1 << 20;
 
 [[noreturn]] void FailWrite(const QString& fileName, const QString& reason) {
     throw std::runtime_error(
@@ -231,6 +246,68 @@ void WriteTileServiceSetting(const QString& base) {
 
 QString EffectiveTileService() {
     return ResolveTileService(ReadTileServiceSetting());
+}
+
+const char* const TileServiceVariable = "VARROW_TILE_SERVICE";
+
+TMapSourceChoice ReadMapSourceSetting() {
+    const QString file = UserDefaultsPath();
+    const auto text = [&](const QString& key) { return ReadIniString(file, SettingsSection, key); };
+    TMapSourceChoice choice;
+    choice.Service = text(TileServiceKey);
+    TMapSourceKind kind = TMapSourceKind::Demo;
+    if (MapSourceKindOfId(text(MapSourceKey), kind))
+        choice.Kind = kind;
+    else
+        choice.Kind =
+            choice.Service.trimmed().isEmpty() ? TMapSourceKind::Demo : TMapSourceKind::Service;
+    for (int t = 0; t < ThemeCount; ++t)
+        choice.Custom.Templates[static_cast<std::size_t>(t)] = text(XyzTemplateKeys[t]);
+    choice.Custom.Name = text(XyzNameKey);
+    choice.Custom.Attribution = text(XyzAttributionKey);
+    const QString subdomains = text(XyzSubdomainsKey).trimmed();
+    if (!subdomains.isEmpty()) {
+        QStringList list;
+        for (const QString& part : subdomains.split(QLatin1Char(',')))
+            if (!part.trimmed().isEmpty()) list << part.trimmed();
+        if (!list.isEmpty()) choice.Custom.Subdomains = list;
+    }
+    const std::int32_t zoom =
+        ReadIniInteger(file, SettingsSection, XyzMaxZoomKey, choice.Custom.MaxZoom);
+    if (zoom >= 0 && zoom <= MaxMercatorZoom) choice.Custom.MaxZoom = zoom;
+    choice.Offline = ReadIniInteger(file, SettingsSection, OfflineKey, 0) != 0;
+    const std::int32_t megabytes = ReadIniInteger(file, SettingsSection, DiskCacheKey, -1);
+    if (megabytes >= 0 && megabytes <= MaxDiskCacheMB) choice.CacheLimitBytes = megabytes * MiB;
+    return choice;
+}
+
+void WriteMapSourceSetting(const TMapSourceChoice& choice) {
+    const QString file = UserDefaultsPath();
+    const auto write = [&](const QString& key, const QString& value) {
+        WriteIniString(file, SettingsSection, key, value.trimmed());
+    };
+    write(MapSourceKey, MapSourceId(choice.Kind));
+    write(TileServiceKey, choice.Service);
+    for (int t = 0; t < ThemeCount; ++t)
+        write(XyzTemplateKeys[t], choice.Custom.Templates[static_cast<std::size_t>(t)]);
+    write(XyzNameKey, choice.Custom.Name);
+    write(XyzAttributionKey, choice.Custom.Attribution);
+    write(XyzSubdomainsKey, choice.Custom.Subdomains.join(QLatin1Char(',')));
+    WriteIniInteger(file, SettingsSection, XyzMaxZoomKey, choice.Custom.MaxZoom);
+    WriteIniInteger(file, SettingsSection, OfflineKey, choice.Offline ? 1 : 0);
+    WriteIniInteger(
+        file, SettingsSection, DiskCacheKey,
+        static_cast<std::int32_t>(std::min<qint64>(choice.CacheLimitBytes / MiB, MaxDiskCacheMB)));
+}
+
+TMapSourceChoice EffectiveMapSource() {
+    TMapSourceChoice choice = ReadMapSourceSetting();
+    const QString forced = qEnvironmentVariable(TileServiceVariable).trimmed();
+    if (!forced.isEmpty()) {
+        choice.Kind = TMapSourceKind::Service;
+        choice.Service = forced;
+    }
+    return choice;
 }
 
 } // namespace varrow

@@ -1,12 +1,15 @@
 #pragma once
 
 // The user defaults file "Varrow.ini" in the per-user folder: section
-// "Settings" with the keys "ConnectionSpeed" and "TileService".
+// "Settings" with the keys "ConnectionSpeed", "TileService" and those of the
+// map source (see ReadMapSourceSetting).
 //
 // The INI access is our own so that reading follows our rules exactly and a
 // write changes one line only, keeping every other section, key, comment and
 // line end of the file as it was. Write failures are thrown as
 // std::runtime_error("Unable to write to <file>: <the system's reason>").
+
+#include "tiles/MapSources.h"
 
 #include <QString>
 
@@ -49,5 +52,20 @@ void WriteTileServiceSetting(const QString& base);
 // The base address to use: $VARROW_TILE_SERVICE, else the stored one, else
 // the built-in default.
 QString EffectiveTileService();
+
+// The map source stored in [Settings]: MapSource (demo, usgs-topo,
+// usgs-imagery, usgs-imagery-topo, xyz or service), TileService, the custom
+// service's XyzTopo, XyzAerial, XyzColorAerial, XyzName, XyzAttribution,
+// XyzSubdomains (comma-separated) and XyzMaxZoom, Offline (0 or 1) and
+// DiskCacheMB. A missing or unknown MapSource is the demo landscape, or the
+// stored TileService when there is one (files of earlier versions); numbers
+// that do not read, or lie out of range, are their defaults.
+TMapSourceChoice ReadMapSourceSetting();
+void WriteMapSourceSetting(const TMapSourceChoice& choice);
+// The source to use: a tile.ashx service at $VARROW_TILE_SERVICE when that
+// is set (offline and cache settings still apply), else the stored one.
+TMapSourceChoice EffectiveMapSource();
+// "VARROW_TILE_SERVICE".
+extern const char* const TileServiceVariable;
 
 } // namespace varrow

@@ -1,16 +1,21 @@
 #pragma once
 
-// "Settings": the grid type of the grid overlay, and the address of the tile
-// service. Created once and kept for the whole run; the grid type is not
-// saved between runs, the tile service address is (in "Varrow.ini").
+// "Settings": the grid type of the grid overlay, and the map source with
+// its disk cache. Created once and kept for the whole run; the grid type is
+// not saved between runs, the map source is (in "Varrow.ini").
+
+#include "tiles/MapSources.h"
 
 #include <QDialog>
 
 class QButtonGroup;
+class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace varrow {
@@ -33,17 +38,27 @@ public:
 
     // "Apply": reloads the view with the chosen grid; the dialog stays open.
     void Button1Click();
-    // Stores the address typed on the "Tile Service" page and gives it to
-    // the map session. False (after telling the user why) when it could not be.
-    bool SaveTileServiceClick();
+    // Stores the map source chosen on the "Map Source" page and gives it to
+    // the map session, which loads its tiles from the next load on. False
+    // (after telling the user why) when it could not be.
+    bool SaveMapSourceClick();
+    // Deletes the tiles of the disk cache the chosen source uses.
+    void ClearDiskCacheClick();
+
+    // The page's controls as one choice (for the next Save).
+    TMapSourceChoice ShownChoice() const;
+    void ShowChoice(const TMapSourceChoice& choice);
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* BuildGridPage();
-    QWidget* BuildTileServicePage();
-    void ShowTileService();
+    QWidget* BuildMapSourcePage();
+    QWidget* BuildCustomXyzBox();
+    void ShowMapSource();
+    void ShowDiskCache();
+    void KindChanged();
     void Reload();
     void ShowError(const QString& message);
 
@@ -52,10 +67,22 @@ private:
     QGroupBox* GridRadio = nullptr;
     QButtonGroup* GridButtons = nullptr;
     QPushButton* Button1 = nullptr;
+    QComboBox* MapSourceList = nullptr;
     QLineEdit* TileServiceEdit = nullptr;
+    QWidget* TileServiceRow = nullptr;
+    QGroupBox* CustomXyzBox = nullptr;
+    QLineEdit* XyzTemplateEdits[ThemeCount] = {}; // by TTileTheme value
+    QLineEdit* XyzNameEdit = nullptr;
+    QLineEdit* XyzAttributionEdit = nullptr;
+    QLineEdit* XyzSubdomainsEdit = nullptr;
+    QSpinBox* XyzMaxZoomSpin = nullptr;
+    QCheckBox* OfflineCheck = nullptr;
+    QSpinBox* DiskCacheSpin = nullptr;
+    QLabel* DiskCacheDis = nullptr;
+    QPushButton* ClearDiskCacheBtn = nullptr;
     QLabel* TileServiceInUseDis = nullptr;
     QLabel* TileServiceNoteDis = nullptr;
-    QPushButton* SaveTileServiceBtn = nullptr;
+    QPushButton* SaveMapSourceBtn = nullptr;
     QPushButton* CloseBtn = nullptr;
 };
 

@@ -5,15 +5,19 @@
 #include "workspace/gui/SettingsDlg.h"
 #include "workspace/gui/TilePosDlg.h"
 
+#include "io/MapImageFile.h"
 #include "support/ModalMessages.h"
 #include "support/TileServerSuite.h"
+#include "tiles/TileDiskCache.h"
 #include "workspace/GridOverlay.h"
-#include "io/MapImageFile.h"
 #include "workspace/MapSession.h"
 #include "workspace/Navigation.h"
 #include "workspace/UserDefaults.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +43,7 @@ protected:
         ASSERT_TRUE(serverStarted) << server->error().toStdString();
         ASSERT_TRUE(home.isValid());
         qputenv("VARROW_HOME", home.path().toUtf8());
+        qputenv("VARROW_CACHE", home.path().toUtf8());
         qunsetenv("VARROW_TILE_SERVICE");
         session = std::make_unique<TMapSession>(server->baseUrl());
         settings = std::make_unique<TSettingsDlg>(*session);
@@ -57,6 +62,10 @@ protected:
         return w;
     }
     QSpinBox* Spin(const char* name) { return Find<QSpinBox>(tilePos.get(), name); }
+    void ChooseSource(TMapSourceKind kind) {
+        auto* list = Find<QComboBox>(settings.get(), "MapSourceList");
+        list->setCurrentIndex(list->findData(static_cast<int>(kind)));
+    }
     void Click(QWidget* dialog, const char* name) {
         QTest::mouseClick(Find<QAbstractButton>(dialog, name), Qt::LeftButton);
     }
@@ -221,8 +230,10 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     EXPECT_TRUE(
         Find<QLabel>(settings.get(), "TileServiceInUseDis")->text().contains(server->baseUrl()));
     ASSERT_TRUE(LoadAndWait());
+    ChooseSource(TMapSourceKind::Service);
+    EXPECT_FALSE(Find<QWidget>(settings.get(), "TileServiceRow")->isHidden());
     edit->setText(QStringLiteral("http://127.0.0.1:9/ "));
-    EXPECT_TRUE(settings->SaveTileServiceClick());
+    EXPECT_TRUE(settings->SaveMapSourceClick());
     EXPECT_EQ(ReadTileServiceSetting(), "http://127.0.0.1:9");
     EXPECT_EQ(session->TileSourceName(), "http://127.0.0.1:9");
     EXPECT_EQ(CachedTiles(), 0) << "the old service's tiles are not the new one's";
@@ -231,12 +242,12 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     for (const char* bad : {"ftp://127.0.0.1:9", "127.0.0.1:8600", "http://"}) {
         edit->setText(QString::fromLatin1(bad));
         const QString shown =
-            test::MessageDuring([this] { EXPECT_FALSE(settings->SaveTileServiceClick()); });
+            test::MessageDuring([this] { EXPECT_FALSE(settings->SaveMapSourceClick()); });
         EXPECT_TRUE(shown.contains(QString::fromLatin1(bad))) << shown.toStdString();
         EXPECT_EQ(ReadTileServiceSetting(), "http://127.0.0.1:9");
     }
     edit->setText(QString()); // back to the built-in address
-    EXPECT_TRUE(settings->SaveTileServiceClick());
+    EXPECT_TRUE(settings->SaveMapSourceClick());
     EXPECT_EQ(session->TileSourceName(), QString::fromLatin1(DefaultTileService));
 
     // The environment variable wins, and the page says so.
@@ -246,10 +257,77 @@ TEST_F(GridAndDialogsTest, TileServicePageStoresTheAddressAndUsesIt) {
     EXPECT_TRUE(
         Find<QLabel>(settings.get(), "TileServiceNoteDis")->text().contains("VARROW_TILE_SERVICE"));
     edit->setText(QStringLiteral("http://127.0.0.1:10"));
-    EXPECT_TRUE(settings->SaveTileServiceClick());
+    EXPECT_TRUE(settings->SaveMapSourceClick());
     EXPECT_EQ(ReadTileServiceSetting(), "http://127.0.0.1:10");
     EXPECT_EQ(session->TileSourceName(), server->baseUrl());
     qunsetenv("VARROW_TILE_SERVICE");
+}
+
+TEST_F(GridAndDialogsTest, MapSourcePageOffersTheSourcesAndKeepsTheChoice) {
+    settings->show();
+    auto* list = Find<QComboBox>(settings.get(), "MapSourceList");
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    EXPECT_EQ(items,
+              (QStringList{"Demo landscape", "USGS Topo", "USGS Imagery", "USGS Imagery Topo",
+                           "Custom XYZ...", "Tile service (tile.ashx)"}));
+    EXPECT_EQ(list->currentText(), "Demo landscape") << "nothing stored yet";
+    EXPECT_EQ(Find<QSpinBox>(settings.get(), "DiskCacheSpin")->value(), 2048);
+
+    // USGS Topo, offline, with a smaller cache: stored, and in use at once.
+    ChooseSource(TMapSourceKind::UsgsTopo);
+    EXPECT_TRUE(Find<QWidget>(settings.get(), "CustomXyzBox")->isHidden());
+    Find<QCheckBox>(settings.get(), "OfflineCheck")->setChecked(true);
+    Find<QSpinBox>(settings.get(), "DiskCacheSpin")->setValue(300);
+    QTest::mouseClick(Find<QPushButton>(settings.get(), "SaveMapSourceBtn"), Qt::LeftButton);
+    EXPECT_EQ(ReadMapSourceSetting().Kind, TMapSourceKind::UsgsTopo);
+    EXPECT_TRUE(ReadMapSourceSetting().Offline);
+    EXPECT_EQ(ReadMapSourceSetting().CacheLimitBytes, qint64(300) << 20);
+    EXPECT_EQ(session->TileSourceName(), "USGS Topo (offline)");
+    EXPECT_TRUE(Find<QLabel>(settings.get(), "TileServiceInUseDis")
+                    ->text()
+                    .contains("USGS The National Map"));
+
+    // A custom service: its fields, and a template that cannot be one refused.
+    ChooseSource(TMapSourceKind::Xyz);
+    EXPECT_FALSE(Find<QWidget>(settings.get(), "CustomXyzBox")->isHidden());
+    auto* topo = Find<QLineEdit>(settings.get(), "XyzTopoEdit");
+    topo->setText(QStringLiteral("https://tiles.example.org/{z}/{x}.png"));
+    const QString shown =
+        test::MessageDuring([this] { EXPECT_FALSE(settings->SaveMapSourceClick()); });
+    EXPECT_TRUE(shown.contains("{y}")) << shown.toStdString();
+    EXPECT_EQ(ReadMapSourceSetting().Kind, TMapSourceKind::UsgsTopo);
+    topo->setText(QStringLiteral("https://tiles.example.org/{z}/{x}/{y}.png"));
+    Find<QLineEdit>(settings.get(), "XyzNameEdit")->setText(QStringLiteral("Example"));
+    Find<QSpinBox>(settings.get(), "XyzMaxZoomSpin")->setValue(18);
+    Find<QCheckBox>(settings.get(), "OfflineCheck")->setChecked(false);
+    EXPECT_TRUE(settings->SaveMapSourceClick());
+    EXPECT_EQ(session->TileSourceName(), "Example");
+
+    // Shown again as it was stored.
+    settings->hide();
+    settings->show();
+    EXPECT_EQ(list->currentText(), "Custom XYZ...");
+    EXPECT_EQ(topo->text(), "https://tiles.example.org/{z}/{x}/{y}.png");
+    EXPECT_EQ(Find<QSpinBox>(settings.get(), "XyzMaxZoomSpin")->value(), 18);
+    EXPECT_FALSE(Find<QCheckBox>(settings.get(), "OfflineCheck")->isChecked());
+}
+
+TEST_F(GridAndDialogsTest, ClearDiskCacheDeletesTheTilesAndSaysWhatIsLeft) {
+    const QString folder = TTileDiskCache::TilesFolderOf(home.path());
+    TTileDiskCache cache(folder, 1 << 30);
+    WriteConnectionSpeed(1); // the settings live beside the cache here
+    for (int x = 0; x < 8; ++x)
+        cache.Write(QStringLiteral("usgs-USGSTopo"), 10, x, 380, QByteArray(128 * 1024, 'x'));
+    settings->show();
+    auto* shown = Find<QLabel>(settings.get(), "DiskCacheDis");
+    EXPECT_TRUE(shown->text().startsWith("1.0 MB")) << shown->text().toStdString();
+    EXPECT_TRUE(shown->text().contains(QDir::toNativeSeparators(folder)));
+    QTest::mouseClick(Find<QPushButton>(settings.get(), "ClearDiskCacheBtn"), Qt::LeftButton);
+    EXPECT_EQ(cache.SizeBytes(), 0);
+    EXPECT_TRUE(shown->text().startsWith("0.0 MB")) << shown->text().toStdString();
+    EXPECT_EQ(ReadConnectionSpeed(), 1) << "only the tiles go";
 }
 
 } // namespace
