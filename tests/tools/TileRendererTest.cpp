@@ -37,7 +37,7 @@ double TrimmedMean(std::vector<double> v) {
 double LineDifference(const QImage& a, bool aColumn, int aIndex, const QImage& b, bool bColumn,
                       int bIndex) {
     std::vector<double> d;
-    for (int i = 0; i < TilePixels; ++i)
+    for (int i = 0; i < a.width(); ++i)
         d.push_back(Diff(aColumn ? a.pixel(aIndex, i) : a.pixel(i, aIndex),
                          bColumn ? b.pixel(bIndex, i) : b.pixel(i, bIndex)));
     return TrimmedMean(d);
@@ -87,6 +87,39 @@ TEST(TileRenderer, NeighbouringTilesJoinWithoutSeams) {
             EXPECT_LE(LineDifference(here, false, 0, north, false, Last), 1.5 * besideNorth + 1);
         }
     }
+}
+
+TEST(TileRenderer, WebMercatorTilesJoinWithoutSeams) {
+    // Colorado and Alaska, at a coarse and a fine zoom, both layers.
+    const struct { int Zoom, X, Y; } tiles[] = {{8, 53, 97}, {14, 3400, 6220}, {12, 373, 1121}};
+    for (const int theme : {Topo, ColorAerial}) {
+        for (const auto& t : tiles) {
+            SCOPED_TRACE(testing::Message() << "t" << theme << " z" << t.Zoom);
+            const QImage here = RenderMercatorTile(theme, t.Zoom, t.X, t.Y);
+            const QImage east = RenderMercatorTile(theme, t.Zoom, t.X + 1, t.Y);
+            const QImage south = RenderMercatorTile(theme, t.Zoom, t.X, t.Y + 1);
+            ASSERT_EQ(here.size(), QSize(256, 256));
+            constexpr int Last = 255;
+            const double besideEast =
+                std::max(LineDifference(here, true, Last - 1, here, true, Last),
+                         LineDifference(east, true, 0, east, true, 1));
+            const double besideSouth =
+                std::max(LineDifference(here, false, Last - 1, here, false, Last),
+                         LineDifference(south, false, 0, south, false, 1));
+            EXPECT_LE(LineDifference(here, true, Last, east, true, 0), 1.5 * besideEast + 1);
+            EXPECT_LE(LineDifference(here, false, Last, south, false, 0), 1.5 * besideSouth + 1);
+        }
+    }
+}
+
+TEST(TileRenderer, LayersOverTheGroundCanBeLeftOut) {
+    const TileAddress a{Topo, 12, 250, 4480, 13}; // a grid line on the west column
+    const QImage full = RenderTile(a), bare = RenderTile(a, {false, false});
+    const QImage noLabel = RenderTile(a, {true, false});
+    EXPECT_NE(full.pixel(0, 100), bare.pixel(0, 100)) << "the grid line";
+    EXPECT_EQ(noLabel.pixel(0, 100), full.pixel(0, 100));
+    EXPECT_NE(full.pixel(10, 8), noLabel.pixel(10, 8)) << "the label";
+    EXPECT_EQ(bare.pixel(100, 150), full.pixel(100, 150)) << "the ground itself";
 }
 
 TEST(TileRenderer, CoarserScaleShowsTheSameGround) {

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
@@ -27,6 +29,7 @@ struct Answer {
     int Status = 0;
     std::string Type;
     std::string Body;
+    std::string RetryAfter;
 };
 
 Answer Get(const TileServerProcess& server, const std::string& path, int readTimeoutMs = 5000) {
@@ -39,6 +42,7 @@ Answer Get(const TileServerProcess& server, const std::string& path, int readTim
         a.Status = res->status;
         a.Type = res->get_header_value("Content-Type");
         a.Body = res->body;
+        a.RetryAfter = res->get_header_value("Retry-After");
     }
     return a;
 }
@@ -250,13 +254,87 @@ TEST(TileServer, CommandLineIsChecked) {
     EXPECT_EQ(help.exitCode(), 0);
     EXPECT_TRUE(help.readAllStandardOutput().contains("--fail-first"));
 
-    for (const QStringList& args : {QStringList{"--fault", "slow"}, QStringList{"--port", "70000"},
-                                    QStringList{"--fault-tiles", "3"}, QStringList{"--frobnicate"},
-                                    QStringList{"--latency-ms"}}) {
+    for (const QStringList& args :
+         {QStringList{"--fault", "slow"}, QStringList{"--port", "70000"},
+          QStringList{"--fault-tiles", "3"}, QStringList{"--frobnicate"},
+          QStringList{"--latency-ms"}, QStringList{"--source", "osm"},
+          QStringList{"--source", "xyz:http://h/{z}/{x}"}, QStringList{"--retry-after", "-1"}}) {
         QProcess bad;
         bad.start(TileServerProcess::executable(), args);
         ASSERT_TRUE(bad.waitForFinished(10000));
         EXPECT_EQ(bad.exitCode(), 2) << args.join(' ').toStdString();
         EXPECT_FALSE(bad.readAllStandardError().isEmpty());
     }
+}
+
+TEST(TileServer, ServesTheLandscapeAsWebMercatorTiles) {
+    TileServerProcess server;
+    START(server);
+    const Answer topo = Get(server, "/xyz/10/200/380.png");
+    ASSERT_EQ(topo.Status, 200);
+    EXPECT_EQ(topo.Type, "image/png");
+    EXPECT_EQ(Decode(topo.Body).size(), QSize(256, 256));
+    EXPECT_EQ(Get(server, "/xyz/10/200/380.png?layer=topo").Body, topo.Body);
+    const Answer imagery = Get(server, "/xyz/10/200/380.png?layer=imagery");
+    EXPECT_EQ(Decode(imagery.Body).size(), QSize(256, 256));
+    EXPECT_NE(imagery.Body, topo.Body);
+    EXPECT_EQ(Get(server, "/xyz/10/200/380.png?format=jpeg").Type, "image/jpeg");
+    EXPECT_EQ(Decode(Get(server, "/xyz/0/0/0.png").Body).size(), QSize(256, 256));
+
+    for (const char* path :
+         {"/xyz/10/1024/380.png", "/xyz/10/-1/380.png", "/xyz/24/0/0.png", "/xyz/a/0/0.png",
+          "/xyz/10/200/380.png?layer=streets", "/oops/xyz/10/200/380.png"}) {
+        const Answer a = Get(server, path);
+        EXPECT_EQ(a.Status, 400) << path;
+        EXPECT_NE(a.Body.find("bad request"), std::string::npos) << path;
+    }
+}
+
+TEST(TileServer, WebMercatorTilesMisbehaveOnRequestToo) {
+    TileServerProcess server({"--retry-after", "3"});
+    START(server);
+    const std::string tile = "xyz/10/200/380.png";
+    EXPECT_EQ(Get(server, "/fault=404/" + tile).Status, 404);
+    EXPECT_EQ(Get(server, "/" + tile + "?fault=html").Type, "text/html");
+    const Answer busy = Get(server, "/fault=429/retryafter=7/" + tile);
+    EXPECT_EQ(busy.Status, 429);
+    EXPECT_EQ(busy.RetryAfter, "7");
+    const Answer down = Get(server, "/fault=503/" + tile);
+    EXPECT_EQ(down.Status, 503);
+    EXPECT_EQ(down.RetryAfter, "3") << "the service's own setting";
+    // Fail-first counts web-Mercator tiles apart from UTM tiles with the same numbers.
+    EXPECT_EQ(Get(server, "/failfirst=1/" + tile).Status, 500);
+    EXPECT_EQ(Get(server, "/failfirst=1/tile.ashx?t=2&s=10&x=200&y=380&z=13").Status, 500);
+    EXPECT_EQ(Get(server, "/failfirst=1/" + tile).Status, 200);
+    // The counts of what was asked, for the tests of polite clients.
+    const Answer stats = Get(server, "/stats");
+    EXPECT_NE(stats.Body.find("requests=7\n"), std::string::npos) << stats.Body;
+    EXPECT_NE(stats.Body.find("peak=1\n"), std::string::npos) << stats.Body;
+    EXPECT_NE(stats.Body.find("distinct=6\n"), std::string::npos) << stats.Body;
+}
+
+TEST(TileServer, ServesAnotherMapSourceAsTileAshx) {
+    TileServerProcess fixture;
+    START(fixture);
+    QTemporaryDir cache;
+    const QString upstream =
+        QStringLiteral("xyz:") + fixture.baseUrl() + QStringLiteral("/xyz/{z}/{x}/{y}.png");
+    TileServerProcess relay({"--source", upstream, "--cache", cache.path()});
+    START(relay);
+    const Answer a = Get(relay, "/tile.ashx?t=2&s=16&x=70&y=684&z=13");
+    ASSERT_EQ(a.Status, 200) << a.Body;
+    EXPECT_EQ(a.Type, "image/jpeg");
+    EXPECT_EQ(Decode(a.Body).size(), QSize(200, 200));
+    EXPECT_EQ(Get(relay, "/tile.ashx?t=2&s=16&x=70&y=684&z=13").Body, a.Body);
+    const Answer asked = Get(fixture, "/stats");
+    EXPECT_EQ(asked.Body.find("requests=0\n"), std::string::npos) << "the fixture was asked";
+    EXPECT_FALSE(QDir(cache.path() + "/tiles").isEmpty()) << "and its tiles kept";
+
+    // Offline with an empty cache, the relay answers that it has no tile.
+    QTemporaryDir empty;
+    TileServerProcess offline({"--source", upstream, "--cache", empty.path(), "--offline"});
+    START(offline);
+    const Answer none = Get(offline, "/tile.ashx?t=2&s=16&x=70&y=684&z=13");
+    EXPECT_EQ(none.Status, 502);
+    EXPECT_NE(none.Body.find("Offline"), std::string::npos) << none.Body;
 }

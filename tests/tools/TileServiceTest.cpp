@@ -83,6 +83,22 @@ TEST(FaultPlan, RequestSettingsOverrideTheServer) {
     EXPECT_EQ(plan.Decide(TileB, once).Fault, FaultKind::None);
 }
 
+TEST(FaultPlan, BusyAnswersCarryTheirRetryAfter) {
+    FaultSettings s;
+    EXPECT_NE(s.Apply("retryafter", "-1"), "");
+    EXPECT_NE(s.Apply("retryafter", "3601"), "");
+    EXPECT_FALSE(s.RetryAfter);
+    FaultPlan plan(Settings({{"fault", "503"}, {"retryafter", "30"}}), {});
+    const Decision server = plan.Decide(TileA, {});
+    EXPECT_EQ(server.Fault, FaultKind::Unavailable);
+    EXPECT_EQ(server.RetryAfter, 30);
+    const Decision own = plan.Decide(TileA, Settings({{"fault", "429"}, {"retryafter", "0"}}));
+    EXPECT_EQ(own.Fault, FaultKind::TooMany);
+    EXPECT_EQ(own.RetryAfter, 0);
+    EXPECT_FALSE(FaultPlan({}, {}).Decide(TileA, Settings({{"fault", "429"}})).RetryAfter)
+        << "a busy answer that does not say how long";
+}
+
 TEST(FaultPlan, FaultTilesLimitFaultsButNotLatency) {
     FaultPlan plan(Settings({{"fault", "stall"}, {"latency", "5"}}), {{3, 35}});
     EXPECT_EQ(plan.Decide(TileA, {}).Fault, FaultKind::Stall);
