@@ -71,14 +71,14 @@ int BitsFor(std::size_t colours) {
 
 } // namespace
 
-void WriteGif(const QImage& image, QIODevice& device) {
+void WriteGif(const QImage& image, QIODevice& device, const TSaveProgress* progress) {
     if (image.isNull()) throw EFileWriteError("Invalid Pixel Format");
     const int width = image.width();
     const int height = image.height();
     if (width > 0xffff || height > 0xffff)
         throw EFileWriteError("The picture is too large for a GIF file");
 
-    TRgbScanlines rows(image);
+    TRgbScanlines rows(image, progress, 2); // counted, then written
     TColourQuantiser quantiser;
     for (int y = 0; y < height; ++y)
         quantiser.AddPixels(rows.Row(y), width);

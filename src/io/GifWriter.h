@@ -7,6 +7,8 @@
 #include <QIODevice>
 #include <QImage>
 
+#include "io/SaveProgress.h"
+
 namespace varrow {
 
 // The picture as a GIF file in memory. Safe to call from several threads at once. Raises
@@ -14,6 +16,6 @@ namespace varrow {
 QByteArray EncodeGif(const QImage& image);
 
 // The same, written to device; a write failure raises EFileWriteError.
-void WriteGif(const QImage& image, QIODevice& device);
+void WriteGif(const QImage& image, QIODevice& device, const TSaveProgress* progress = nullptr);
 
 } // namespace varrow

@@ -2,6 +2,8 @@
 
 // "Save Map Image": the file format follows the file name's extension, compared in lower case.
 
+#include "io/SaveProgress.h"
+
 #include <QIODevice>
 #include <QImage>
 #include <QString>
@@ -23,8 +25,10 @@ void WriteJpeg(const QImage& image, QIODevice& device);
 // (io/AtomicFile.h) with the system's message.
 // With geo, a TIFF file also carries the GeoTIFF tags, and every format gets
 // its world file and .prj beside it.
+// With progress, it hears how far the save is now and then, and may cancel
+// it (ESaveCancelled): the target stays as it was.
 struct TGeoReference;
 void SaveMapImage(const QImage& mosaic, const QString& fileName,
-                  const TGeoReference* geo = nullptr);
+                  const TGeoReference* geo = nullptr, const TSaveProgress* progress = nullptr);
 
 } // namespace varrow

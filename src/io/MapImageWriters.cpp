@@ -84,7 +84,8 @@ QByteArray GeoTiffData(const TGeoReference& geo) {
     return data.Bytes();
 }
 
-void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo) {
+void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo,
+               const TSaveProgress* progress) {
     CheckSize(bitmap);
     const int entries = TiffEntryCount + (geo ? GeoTiffEntries : 0);
     const std::uint32_t width = static_cast<std::uint32_t>(bitmap.width());
@@ -107,7 +108,7 @@ void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo) {
     head.Bytes("Quenlock", 8); // software name, no terminating zero
     WriteBytes(out, head.Bytes());
 
-    TRgbScanlines rows(bitmap);
+    TRgbScanlines rows(bitmap, progress);
     std::vector<char> line(width * 3);
     for (std::uint32_t y = 0; y < height; ++y) {
         const QRgb* row = rows.Row(static_cast<int>(y));
@@ -188,7 +189,7 @@ std::uint32_t DotsPerInch(int dotsPerMetre) {
     return static_cast<std::uint32_t>(std::clamp(dpi, 0.0, 65535.0));
 }
 
-void WritePcx(const QImage& bitmap, QIODevice& out) {
+void WritePcx(const QImage& bitmap, QIODevice& out, const TSaveProgress* progress) {
     CheckSize(bitmap);
     const int width = bitmap.width();
     const int height = bitmap.height();
@@ -216,7 +217,7 @@ void WritePcx(const QImage& bitmap, QIODevice& out) {
     head.Zeros(54);
     WriteBytes(out, head.Bytes());
 
-    TRgbScanlines rows(bitmap);
+    TRgbScanlines rows(bitmap, progress);
     std::vector<std::uint8_t> plane(w);
     QByteArray encoded;
     encoded.reserve(2 * 3 * width);
@@ -234,14 +235,14 @@ void WritePcx(const QImage& bitmap, QIODevice& out) {
 
 // --- IFF PBM -------------------------------------------------------------------------------
 
-void WriteLbm(const QImage& bitmap, QIODevice& out) {
+void WriteLbm(const QImage& bitmap, QIODevice& out, const TSaveProgress* progress) {
     CheckSize(bitmap);
     const int width = bitmap.width();
     const int height = bitmap.height();
     const auto w = static_cast<std::uint32_t>(width);
     const auto h = static_cast<std::uint32_t>(height);
 
-    TRgbScanlines rows(bitmap);
+    TRgbScanlines rows(bitmap, progress, 2); // counted, then written
     TColourQuantiser quantiser;
     for (int y = 0; y < height; ++y)
         quantiser.AddPixels(rows.Row(y), width);
@@ -293,16 +294,17 @@ void WriteLbm(const QImage& bitmap, QIODevice& out) {
 
 } // namespace
 
-void WriteTiffFile(const QImage& bitmap, const QString& fileName, const TGeoReference* geo) {
-    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out, geo); });
+void WriteTiffFile(const QImage& bitmap, const QString& fileName, const TGeoReference* geo,
+                   const TSaveProgress* progress) {
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out, geo, progress); });
 }
 
-void WritePcxFile(const QImage& bitmap, const QString& fileName) {
-    WriteFileAtomically(fileName, [&](QIODevice& out) { WritePcx(bitmap, out); });
+void WritePcxFile(const QImage& bitmap, const QString& fileName, const TSaveProgress* progress) {
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WritePcx(bitmap, out, progress); });
 }
 
-void WriteLbmFile(const QImage& bitmap, const QString& fileName) {
-    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteLbm(bitmap, out); });
+void WriteLbmFile(const QImage& bitmap, const QString& fileName, const TSaveProgress* progress) {
+    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteLbm(bitmap, out, progress); });
 }
 
 } // namespace varrow

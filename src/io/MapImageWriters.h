@@ -5,6 +5,8 @@
 // Each replaces fileName only once the new file is complete; every failure raises
 // EFileWriteError with the system's message. Pictures must be 1 to 65535 pixels either way.
 
+#include "io/SaveProgress.h"
+
 #include <QImage>
 #include <QString>
 
@@ -14,8 +16,10 @@ struct TGeoReference;
 
 // With geo, the file also carries the GeoTIFF tags that place the map.
 void WriteTiffFile(const QImage& bitmap, const QString& fileName,
-                   const TGeoReference* geo = nullptr);
-void WritePcxFile(const QImage& bitmap, const QString& fileName);
-void WriteLbmFile(const QImage& bitmap, const QString& fileName);
+                   const TGeoReference* geo = nullptr, const TSaveProgress* progress = nullptr);
+void WritePcxFile(const QImage& bitmap, const QString& fileName,
+                  const TSaveProgress* progress = nullptr);
+void WriteLbmFile(const QImage& bitmap, const QString& fileName,
+                  const TSaveProgress* progress = nullptr);
 
 } // namespace varrow

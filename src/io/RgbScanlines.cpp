@@ -2,11 +2,12 @@
 
 namespace varrow {
 
-TRgbScanlines::TRgbScanlines(const QImage& image)
-    : Image(image),
+TRgbScanlines::TRgbScanlines(const QImage& image, const TSaveProgress* progress, int passes)
+    : Image(image), Progress(progress, image.height(), passes),
       Direct(image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32) {}
 
 const QRgb* TRgbScanlines::Row(int y) {
+    Progress.Row();
     if (Direct) return reinterpret_cast<const QRgb*>(Image.constScanLine(y));
     // Other formats are converted a band at a time, so memory stays small whatever the size.
     if (BandTop < 0 || y < BandTop || y >= BandTop + Band.height()) {

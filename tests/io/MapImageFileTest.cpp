@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <vector>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -273,3 +275,42 @@ TEST_F(MapImageFile, WriteFailuresRaiseAndKeepTheOldFile) {
 }
 
 } // namespace
+
+namespace varrow {
+namespace {
+
+TEST(MapImageFileProgress, EveryFormatTellsItsProgressAndACancelLeavesTheOldFile) {
+    QTemporaryDir dir;
+    QImage map(1200, 1000, QImage::Format_RGB32);
+    for (int y = 0; y < map.height(); ++y)
+        for (int x = 0; x < map.width(); ++x)
+            map.setPixel(x, y, qRgb((x * 7) & 255, (y * 3) & 255, (x ^ y) & 255));
+    for (const char* name : {"m.jpg", "m.png", "m.bmp", "m.tif", "m.gif", "m.pcx", "m.lbm"}) {
+        SCOPED_TRACE(name);
+        const QString file = dir.filePath(QString::fromLatin1(name));
+        std::vector<int> seen;
+        const TSaveProgress all = [&](int percent) {
+            seen.push_back(percent);
+            return true;
+        };
+        SaveMapImage(map, file, nullptr, &all);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_LE(seen.back(), 100);
+        const QByteArray before = [&] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+
+        // Cancelled a quarter of the way: the file saved before stays whole.
+        const TSaveProgress stop = [](int percent) { return percent < 25; };
+        EXPECT_THROW(SaveMapImage(map.mirrored(), file, nullptr, &stop), ESaveCancelled);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 7) << "no temporary files left";
+}
+
+} // namespace
+} // namespace varrow

@@ -21,6 +21,16 @@ void TRenderProgress::Update(const TLoadStats& stats) {
                              .arg(stats.Retries)
                              .arg(stats.Lost)
                              .arg(stats.CacheHits);
+    Show(line);
+}
+
+void TRenderProgress::Writing(const QString& file, int percent) {
+    if (!m_enabled) return;
+    Show(QStringLiteral("\rwriting %1 %2%").arg(file).arg(qBound(0, percent, 100), 3) +
+         QString(30, QLatin1Char(' ')));
+}
+
+void TRenderProgress::Show(const QString& line) {
     // Progress arrives for every packet; redraw only what changed.
     if (line == m_last)
         return;

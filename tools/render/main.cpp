@@ -89,7 +89,13 @@ int main(int argc, char** argv) {
         if (options->WorldFile && !warning.isEmpty())
             Print(stderr, QStringLiteral("varrow-render: %1").arg(warning));
         try {
-            SaveMapImage(session.Mosaic(), options->Output, options->WorldFile ? &geo : nullptr);
+            const TSaveProgress writing = [&](int percent) {
+                progress.Writing(options->Output, percent);
+                return true;
+            };
+            SaveMapImage(session.Mosaic(), options->Output, options->WorldFile ? &geo : nullptr,
+                         &writing);
+            progress.Finish();
         } catch (const std::exception& e) {
             Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
                               .arg(options->Output, QString::fromUtf8(e.what())));
@@ -99,7 +105,11 @@ int main(int argc, char** argv) {
     if (!options->PrintFile.isEmpty()) {
         try {
             PrintMapToPdf(session.Mosaic(), PrintMapInfoOf(session), options->Print,
-                          options->PrintFile);
+                          options->PrintFile, [&](int percent) {
+                              progress.Writing(options->PrintFile, percent);
+                              return true;
+                          });
+            progress.Finish();
         } catch (const std::exception& e) {
             Print(stderr, QStringLiteral("varrow-render: cannot print to %1: %2")
                               .arg(options->PrintFile, QString::fromUtf8(e.what())));

@@ -31,7 +31,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QFileInfo>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
@@ -511,10 +513,27 @@ bool TForm1::SaveMapImage(const QString& fileName) {
     const QSize size = m_session->Mosaic().size();
     const TGeoReference geo = GeoReferenceOf(m_session->LoadedView(), size);
     const bool world = WriteWorldFiles1->isChecked();
-    Run([&] {
-        varrow::SaveMapImage(m_session->Mosaic(), fileName, world ? &geo : nullptr);
+    // A large map takes seconds: after half a second the user sees how far
+    // the save is and may cancel it, which leaves no file behind.
+    QProgressDialog progress(tr("Saving %1 ...").arg(QFileInfo(fileName).fileName()),
+                             tr("Cancel"), 0, 100, this);
+    progress.setObjectName(QStringLiteral("SaveProgressDlg"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoReset(false);
+    const TSaveProgress report = [&progress](int percent) {
+        progress.setValue(percent);
+        return !progress.wasCanceled();
+    };
+    try {
+        varrow::SaveMapImage(m_session->Mosaic(), fileName, world ? &geo : nullptr, &report);
         written = true;
-    });
+    } catch (const ESaveCancelled&) {
+        return false;
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+    }
+    progress.reset();
     const QString warning = ZoneEdgeWarning(m_session->LoadedView(), size);
     if (written && world && !warning.isEmpty())
         QMessageBox::information(this, windowTitle(), warning + QLatin1Char('.'));
