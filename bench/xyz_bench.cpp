@@ -13,6 +13,7 @@
 //                  [--at 39.56,-105.59]   (Colorado; 64.0,-147.0 is Alaska)
 
 #include "geo/Georef.h"
+#include "support/LoadMap.h"
 #include "support/TileServerProcess.h"
 #include "tiles/MapSources.h"
 #include "tiles/Reproject.h"
@@ -22,12 +23,10 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -97,31 +96,15 @@ TMapRun LoadCold(const TMapSourceChoice& choice, const TTileLocation& view, int 
     TSourceTiles::Shared().ClearMemory();
     TTileLoader loader(MakeTileSource(choice));
     loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
-    QImage mosaic(n * TileSize, n * TileSize, QImage::Format_RGB32);
-    mosaic.fill(Qt::white);
-    QEventLoop loop;
-    bool complete = false;
-    loader.OnProgress = [&](const TLoadStats& stats) {
-        if (stats.Complete()) {
-            complete = true;
-            loop.quit();
-        }
-    };
     const int fetchedBefore = TSourceTiles::Shared().NetworkFetches();
     QElapsedTimer clock;
     clock.start();
-    loader.LoadView(mosaic, view, false, n, n);
-    if (!complete) {
-        QTimer::singleShot(600000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    const test::TMapLoad load = test::LoadMap(loader, view, n, n, 600000);
     TMapRun run;
-    if (complete) run.Milliseconds = double(clock.nsecsElapsed()) / 1e6;
-    run.Tiles = loader.Total();
-    run.Lost = loader.Lost();
+    if (load.Finished) run.Milliseconds = double(clock.nsecsElapsed()) / 1e6;
+    run.Tiles = load.Stats.Total;
+    run.Lost = load.Stats.Lost;
     run.Fetched = TSourceTiles::Shared().NetworkFetches() - fetchedBefore;
-    if (!complete) loader.Abort();
-    loader.OnProgress = nullptr;
     return run;
 }
 
@@ -132,8 +115,10 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption latencyOpt("latency-ms", "Service latency.", "ms", "50");
-    const QCommandLineOption sizeOpt("size", "Tiles per side of the map.", "n", "20");
+    const QCommandLineOption latencyOpt("latency-ms",
+                                        "Wait of the fixture before each source tile.", "ms", "50");
+    const QCommandLineOption sizeOpt("size", "UTM tiles per side of the map, ring excluded.", "n",
+                                     "20");
     const QCommandLineOption scaleOpt("scale", "Metres per pixel.", "m", "64");
     const QCommandLineOption roundsOpt("rounds", "Runs of each, alternating.", "n", "2");
     const QCommandLineOption atOpt("at", "South-west corner, latitude,longitude.", "lat,lon",

@@ -16,7 +16,7 @@ namespace varrow::test {
 
 // Serves events until done() holds; false after timeoutMs, which only keeps a
 // broken load from hanging the test.
-inline bool ServeEventsUntil(const std::function<bool()>& done, int timeoutMs = 120000) {
+inline bool ServeEventsUntil(const std::function<bool()>& done, int timeoutMs = 60000) {
     QElapsedTimer clock;
     clock.start();
     QTimer tick; // wakes the wait below now and then
@@ -34,13 +34,17 @@ struct TMapLoad {
     TLoadStats Stats;
 };
 
-// nx by ny tiles whose south-west corner is the location's.
-inline TMapLoad LoadMap(TTileLoader& loader, const TTileLocation& location, int nx, int ny) {
+// nx by ny tiles whose south-west corner is the location's; a load not
+// finished by the deadline is aborted.
+inline TMapLoad LoadMap(TTileLoader& loader, const TTileLocation& location, int nx, int ny,
+                        int timeoutMs = 300000) {
     TMapLoad load;
     load.Mosaic = QImage(nx * TileSize, ny * TileSize, QImage::Format_RGB32);
     load.Mosaic.fill(Qt::white);
     loader.LoadView(load.Mosaic, location, false, nx, ny);
-    load.Finished = ServeEventsUntil([&] { return loader.Percent() == 100 && !loader.IsBusy(); });
+    load.Finished =
+        ServeEventsUntil([&] { return loader.Percent() == 100 && !loader.IsBusy(); }, timeoutMs);
+    if (!load.Finished) loader.Abort(); // its workers must not draw into a mosaic that goes
     load.Stats = loader.Stats();
     return load;
 }

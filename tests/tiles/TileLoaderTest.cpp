@@ -1,13 +1,11 @@
 // The loader, its workers and the cache together, against the real tile service.
 
 #include "tiles/TileLoader.h"
+#include "support/LoadMap.h"
 #include "support/TileServerSuite.h"
 #include "tiles/NetLib.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -22,18 +20,9 @@ using namespace varrow;
 
 namespace {
 
-// Serves events until done() holds; false after timeoutMs, which is only there
-// so that a broken loader fails instead of hanging.
+// Serves events until done() holds, failing after a deadline instead of hanging.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 60000) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick; // wakes the wait below now and then
-    tick.start(10);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return test::ServeEventsUntil(done, timeoutMs);
 }
 
 bool Complete(const TTileLoader& loader) {
@@ -98,7 +87,9 @@ bool AllWhite(const QImage& mosaic, const QRect& area) {
     return true;
 }
 
-TTileSourcePtr Service(const QString& base) { return std::make_shared<TTileServiceSource>(base); }
+TTileSourcePtr Service(const QString& base) {
+    return std::make_shared<TTileServiceSource>(base);
+}
 
 class TileLoaderTest : public test::TileServiceThreadSuite {
 protected:

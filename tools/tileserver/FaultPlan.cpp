@@ -98,34 +98,22 @@ std::string FaultSettings::Apply(std::string_view key, std::string_view value) {
         Fault = kind;
         return {};
     }
-    if (key == "failfirst") {
+    // A whole number from 0 to max, in the unit the message names.
+    const auto number = [&](std::optional<int>& field, int max, const char* unit) {
         int n = 0;
-        if (!ParseInt(value, n) || n < 0 || n > MaxFailFirst)
-            return shown + ": failfirst must be a whole number from 0 to " +
-                   std::to_string(MaxFailFirst);
-        FailFirst = n;
-        return {};
-    }
-    if (key == "latency") {
-        int ms = 0;
-        if (!ParseInt(value, ms) || ms < 0 || ms > MaxLatencyMs)
-            return shown + ": latency must be milliseconds from 0 to " +
-                   std::to_string(MaxLatencyMs);
-        LatencyMs = ms;
-        return {};
-    }
+        if (!ParseInt(value, n) || n < 0 || n > max)
+            return shown + ": " + std::string(key) + " must be " + unit + " from 0 to " +
+                   std::to_string(max);
+        field = n;
+        return std::string();
+    };
+    if (key == "failfirst") return number(FailFirst, MaxFailFirst, "a whole number");
+    if (key == "latency") return number(LatencyMs, MaxLatencyMs, "milliseconds");
+    if (key == "retryafter") return number(RetryAfter, MaxRetryAfter, "seconds");
     if (key == "format") {
         const auto format = ParseImageFormat(value);
         if (!format) return shown + ": format must be jpeg, png, gif or bmp";
         Format = format;
-        return {};
-    }
-    if (key == "retryafter") {
-        int seconds = 0;
-        if (!ParseInt(value, seconds) || seconds < 0 || seconds > MaxRetryAfter)
-            return shown + ": retryafter must be seconds from 0 to " +
-                   std::to_string(MaxRetryAfter);
-        RetryAfter = seconds;
         return {};
     }
     return shown + ": unknown setting (fault, failfirst, latency, format, retryafter)";
