@@ -74,6 +74,9 @@ TOverlayInfo ComputeOverlayBounds(const TMapViewState& loadedView, QSize mosaicS
     info.East = bottomRight.Longitude;
     info.South = bottomRight.Latitude;
     info.Rotation = 0.0;
+    // A map across the 180th meridian ends in the east at about -179 degrees: KML lets the east
+    // edge run past 180 instead, where a box from +179 to -179 would span the rest of the earth.
+    if (info.East < info.West) info.East += 360.0;
     return info;
 }
 

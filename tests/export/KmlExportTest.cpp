@@ -144,6 +144,17 @@ TEST_F(KmlExport, AnExistingFileIsReplacedWholeOnlyByACompleteArchive) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
 
+TEST(KmzBounds, AMapAcrossThe180thMeridianKeepsItsBoxNarrow) {
+    TMapViewState chukotka;
+    chukotka.Zone = 60;
+    chukotka.Easting = 600000.0; // the zone's edge is some 150 km east of here
+    chukotka.Northing = 7000000.0;
+    const TOverlayInfo box = ComputeOverlayBounds(chukotka, chukotka.MosaicSize());
+    EXPECT_GT(box.West, 175.0);
+    EXPECT_GT(box.East, 180.0);
+    EXPECT_LT(box.East - box.West, 10.0);
+}
+
 TEST(KmzNames, BaseNameDropsFolderAndLastExtension) {
     EXPECT_EQ(KmzBaseName(QStringLiteral("/maps/Dallas.kmz")), QStringLiteral("Dallas"));
     EXPECT_EQ(KmzBaseName(QStringLiteral("maps.old/Fort.Worth.kml")), QStringLiteral("Fort.Worth"));
