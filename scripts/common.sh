@@ -11,7 +11,7 @@ VARROW_BUILD_PACKAGES=(
   fonts-dejavu-core
 )
 # Extra packages the tests use to check our files with other programs.
-VARROW_TEST_PACKAGES=(libgtest-dev imagemagick netpbm unzip libtiff-tools poppler-utils gdal-bin xauth xvfb)
+VARROW_TEST_PACKAGES=(libgtest-dev imagemagick netpbm unzip libtiff-tools poppler-utils gdal-bin python3 xauth xvfb)
 
 varrow_ensure_packages() {
   local missing=()

@@ -191,3 +191,43 @@ TEST_F(RenderTest, PrintsTheMapAtATrueScaleIntoOnePdf) {
     const double inches = image[3].toDouble() / image[12].toDouble();
     EXPECT_NEAR(inches, 3.937, 0.01) << lines[2].toStdString();
 }
+
+TEST_F(RenderTest, BuildsASavedPositionAndWritesItsKmz) {
+    // The user's list, as the program writes it.
+    const QString list = Output(QStringLiteral("positions.xml"));
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<PositionList Version=\"1.0\"><PosList Count=\"2\">"
+               "<Position Index=\"0\"><Name><String>Mesa</String></Name>"
+               "<Theme><Integer>1</Integer></Theme><Scale><Float>64</Float></Scale>"
+               "<Tile><Point>24,280</Point></Tile><Offset><Point>0,0</Point></Offset>"
+               "<Zone><Integer>13</Integer></Zone></Position>"
+               "<Position Index=\"1\"><Name><String>Dallas</String></Name>"
+               "<Theme><Integer>2</Integer></Theme><Scale><Float>16</Float></Scale>"
+               "<Tile><Point>216,1138</Point></Tile><Offset><Point>10,20</Point></Offset>"
+               "<Zone><Integer>14</Integer></Zone></Position></PosList></PositionList>");
+    file.close();
+
+    const QString kmz = Output(QStringLiteral("Dallas.kmz"));
+    const QString png = Output(QStringLiteral("dallas.png"));
+    RenderRun run = Render({"--service", server.baseUrl(), "--positions", list, "--position",
+                            "Dallas", "--tiles", "2x2", "--kmz", kmz, "-o", png, "--quiet"});
+    ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+    // The same map as asked for by its place.
+    const QString direct = Output(QStringLiteral("direct.png"));
+    run = Render({"--service", server.baseUrl(), "--utm", "14,691360,3641920", "--scale", "16",
+                  "--theme", "color-aerial", "--tiles", "2x2", "-o", direct, "--quiet"});
+    ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+    EXPECT_EQ(QImage(png), QImage(direct));
+
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {"-Z1", kmz});
+    ASSERT_TRUE(unzip.waitForFinished(10000));
+    EXPECT_EQ(QString::fromLatin1(unzip.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              QStringList({"files/", "files/Dallas.jpg", "doc.kml"}));
+
+    // A name the list does not hold: the names it does hold are told.
+    run = Render({"--positions", list, "--position", "Denver", "-o", png});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_TRUE(run.Err.contains("Mesa") && run.Err.contains("Dallas")) << run.Err.toStdString();
+}

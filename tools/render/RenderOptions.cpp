@@ -100,6 +100,21 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             if (!v)
                 return std::nullopt;
             o.Output = *v;
+        } else if (option == QLatin1String("--kmz")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.KmzFile = *v;
+        } else if (option == QLatin1String("--position")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.Position = *v;
+        } else if (option == QLatin1String("--positions")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.Positions = *v;
         } else if (option == QLatin1String("--print")) {
             const auto v = value();
             if (!v)
@@ -228,10 +243,14 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
         error = QStringLiteral("give either --utm or --center, not both");
         return std::nullopt;
     }
-    if (o.Output.isEmpty() && o.PrintFile.isEmpty()) {
+    if ((haveUtm || haveCentre) && !o.Position.isEmpty()) {
+        error = QStringLiteral("give either --position or --utm/--center, not both");
+        return std::nullopt;
+    }
+    if (o.Output.isEmpty() && o.PrintFile.isEmpty() && o.KmzFile.isEmpty()) {
         error = QStringLiteral("no output file: give -o FILE (the extension chooses the format: "
                                ".png, .jpg, .gif, .tif, .pcx, .lbm, otherwise BMP) or --print "
-                               "FILE.pdf");
+                               "FILE.pdf or --kmz FILE.kmz");
         return std::nullopt;
     }
     // Centring needs the final scale and size, so it comes after all options.
@@ -250,6 +269,9 @@ QString RenderUsage() {
         "Where:\n"
         "  --utm ZONE,E,N       lower-left corner of the map (default 13,307200,3584000)\n"
         "  --center LAT,LON     centre of the map, decimal degrees\n"
+        "  --position NAME      a saved position: its place, theme and scale\n"
+        "  --positions FILE     the position list to look it up in (default: the user's\n"
+        "                       VarrowPosList.xml)\n"
         "What:\n"
         "  --theme T            topo (default), aerial, color-aerial\n"
         "  --scale M            metres per pixel: %1 (default 512)\n"
@@ -263,6 +285,7 @@ QString RenderUsage() {
         "Output:\n"
         "  -o, --output FILE    format by extension: .png .jpg/.jpeg .gif .tif/.tiff .pcx .lbm,\n"
         "                       anything else BMP\n"
+        "  --kmz FILE           a KMZ ground overlay of the map for Google Earth\n"
         "  --world-file         beside the image its world file and .prj; TIFF files\n"
         "                       also carry GeoTIFF tags\n"
         "%2\n"

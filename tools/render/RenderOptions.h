@@ -19,6 +19,9 @@ struct TRenderOptions {
     QString Service;      // empty: the usual resolution order
     QString Output;       // the image; may be empty when another output is asked for
     QString PrintFile;    // --print: the map printed into a PDF file
+    QString KmzFile;      // --kmz: a KMZ ground overlay of the map
+    QString Position;     // --position: the name of a saved position to build
+    QString Positions;    // --positions: the position list file, the user's by default
     TPrintSettings Print;
     bool WorldFile = false; // --world-file: world file, .prj and GeoTIFF tags
     bool AllowLost = false;

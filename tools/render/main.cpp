@@ -4,7 +4,9 @@
 #include "RenderOptions.h"
 #include "RenderProgress.h"
 
+#include "export/KmlExport.h"
 #include "io/MapImageFile.h"
+#include "positions/SavedPositions.h"
 #include "print/MapPrintSource.h"
 #include "print/PrintOutput.h"
 #include "tiles/LoadStats.h"
@@ -62,6 +64,15 @@ int main(int argc, char** argv) {
         return BadArguments;
     }
     session.View() = options->View;
+    if (!options->Position.isEmpty()) {
+        try {
+            session.View().ApplyLocation(FindSavedPosition(
+                options->Position, options->Positions.isEmpty() ? PosListPath() : options->Positions));
+        } catch (const std::exception& e) {
+            Print(stderr, QStringLiteral("varrow-render: %1").arg(QString::fromUtf8(e.what())));
+            return BadArguments;
+        }
+    }
     session.SetGridOptions(options->Grid);
     TRenderProgress progress(stderr, !options->Quiet && isatty(STDERR_FILENO));
     QEventLoop loop;
@@ -117,8 +128,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (!options->KmzFile.isEmpty()) {
+        try {
+            WriteKmzFile(options->KmzFile, session.Mosaic(), session.LoadedView());
+        } catch (const std::exception& e) {
+            Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
+                              .arg(options->KmzFile, QString::fromUtf8(e.what())));
+            return CannotWrite;
+        }
+    }
+
     // One summary line per file written.
-    for (const QString& written : {options->Output, options->PrintFile}) {
+    for (const QString& written : {options->Output, options->PrintFile, options->KmzFile}) {
         if (options->Quiet || written.isEmpty()) continue;
         Print(stdout, QStringLiteral("%1: %2 tiles, %3 cache hits, %4 retries, %5 lost, %6 s, %7 bytes")
                           .arg(written)

@@ -7,6 +7,8 @@
 #include "io/MapImageFile.h"
 #include "measure/gui/ImageEx.h"
 #include "measure/gui/MeasurePage.h"
+#include "export/gui/ExportActions.h"
+#include "positions/gui/SavePosDlg.h"
 #include "print/MapPrintSource.h"
 #include "print/gui/PrintDlg.h"
 #include "workspace/MapGeoReference.h"
@@ -76,6 +78,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     TilePosDlg = new TTilePosDlg(*m_session, this);
     TilePosDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic, TilePosDlg); };
     SettingsDlg = new TSettingsDlg(*m_session, this);
+    SavePosDlg = new TSavePosDlg(*m_session, m_positions, this);
+    SavePosDlg->OnHelp = [this](int topic, QWidget* over) { HelpWindow()->ShowTopic(topic, over); };
     PrintDlg = new TPrintDlg(this);
     PrintDlg->SetMapSource(PrintMapSourceOf(*m_session));
     PrintDlg->OnHelp = [this](int topic) { HelpWindow()->ShowTopic(topic); };
@@ -136,18 +140,16 @@ void TForm1::BuildMenus() {
             QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
         }
     });
-    // The KML export and the saved positions dialog come with their own
-    // parts of the program; until then their commands stay visible but
-    // unavailable.
     add(file, "PrintMapImage1", tr("&Print Map Image..."), true, &TForm1::PrintMapImage1Click);
-    add(file, "ExportKMLKMZfile1", tr("Export &KML/KMZ file..."), false, nullptr);
+    add(file, "ExportKMLKMZfile1", tr("Export &KML/KMZ file..."), true,
+        &TForm1::ExportKMLKMZfile1Click);
     file->addSeparator();
     QAction* exit = add(file, "Exit1", tr("Exit"), true, nullptr);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     add(edit, "Copy1", tr("Copy &Main Image"), true, &TForm1::Copy1Click);
     QMenu* options = menuBar()->addMenu(tr("&Options"));
-    add(options, "SavePositions1", tr("&Save Positions..."), false, nullptr);
+    add(options, "SavePositions1", tr("&Save Positions..."), true, &TForm1::SavePositions1Click);
     add(options, "SaveLocations1", tr("&Tile Info..."), true, &TForm1::SaveLocations1Click);
     add(options, "Settings1", tr("&Settings..."), true, &TForm1::Settings1Click);
     add(options, "SaveUserDefaults1", tr("Save &User Defaults"), true,
@@ -199,11 +201,9 @@ void TForm1::WireToolBar() {
     const std::pair<const char*, void (TForm1::*)()> buttons[] = {
         {"ZeroOffsetBtn", &TForm1::ZeroOffsetBtnClick}, {"WestZoneBtn", &TForm1::WestZoneBtnClick},
         {"EastZoneBtn", &TForm1::EastZoneBtnClick},     {"ComAbortBtn", &TForm1::ComAbortBtnClick},
-        {"LoadBtn", &TForm1::LoadBtnClick}};
+        {"LoadBtn", &TForm1::LoadBtnClick},             {"GEBtn", &TForm1::GEBtnClick}};
     for (const auto& [name, handler] : buttons)
         connect(ToolBar->Button(name), &QToolButton::clicked, this, handler);
-    // Locating the map in Google Earth comes with the Google Earth link.
-    ToolBar->GEBtn->setEnabled(false);
     connect(ToolBar, &TMapToolBar::positionEdited, this, &TForm1::NorthSpinChange);
     connect(ToolBar, &TMapToolBar::zoneEdited, this, &TForm1::ZoneSpinChange);
 }
@@ -559,6 +559,25 @@ void TForm1::SaveLocations1Click() {
     TilePosDlg->show();
     TilePosDlg->raise();
     TilePosDlg->activateWindow();
+}
+
+void TForm1::SavePositions1Click() {
+    SavePosDlg->show();
+    SavePosDlg->raise();
+    SavePosDlg->activateWindow();
+}
+
+void TForm1::ExportKMLKMZfile1Click() {
+    if (!m_session->HasMap()) {
+        QMessageBox::information(this, windowTitle(),
+                                 tr("There is no map to export yet. Press Load first."));
+        return;
+    }
+    varrow::ExportKMLKMZfile1Click(this, *m_session);
+}
+
+void TForm1::GEBtnClick() {
+    varrow::GEBtnClick(this, *m_session);
 }
 
 void TForm1::Settings1Click() {

@@ -28,6 +28,7 @@ class TMapArea;
 class TMapToolBar;
 class TMeasurePage;
 class TPrintDlg;
+class TSavePosDlg;
 class TPageControl;
 class TSettingsDlg;
 class TTilePosDlg;
@@ -81,6 +82,9 @@ public:
     void PrintMapImage1Click();
     void Copy1Click();
     void SaveLocations1Click();
+    void SavePositions1Click();
+    void ExportKMLKMZfile1Click();
+    void GEBtnClick();
     void Settings1Click();
     void SaveUserDefaults1Click();
     void Contents1Click();
@@ -125,6 +129,7 @@ private:
     TTilePosDlg* TilePosDlg = nullptr;
     TSettingsDlg* SettingsDlg = nullptr;
     TPrintDlg* PrintDlg = nullptr;
+    TSavePosDlg* SavePosDlg = nullptr;
     bool m_activated = false;       // the defaults and positions have been read
     bool m_positionsStored = false; // and written back at the close
     bool m_showCorner = false;      // the map being loaded opens at its lower-left corner
