@@ -1,5 +1,7 @@
 #include "export/KmlExport.h"
 
+#include "export/KmlWarp.h"
+
 #include "export/XMLDocLibrary.h"
 #include "export/ZipperLib.h"
 #include "io/AtomicFile.h"
@@ -59,8 +61,8 @@ QString KmzBaseName(const QString& fileName) {
 
 // A forward slash: readers other than Google Earth (GDAL, most KML libraries) take the href
 // as a URL relative to doc.kml and find no "files\Dallas.jpg" in the archive.
-QString OverlayImagePath(const QString& baseName) {
-    return QStringLiteral("files/") + baseName + QStringLiteral(".jpg");
+QString OverlayImagePath(const QString& baseName, const char* extension) {
+    return QStringLiteral("files/") + baseName + QLatin1Char('.') + QLatin1String(extension);
 }
 
 TOverlayInfo ComputeOverlayBounds(const TMapViewState& loadedView, QSize mosaicSize) {
@@ -85,7 +87,7 @@ QString KmlNumber(double value) {
 }
 
 QByteArray BuildKmlDocument(TOverlayInfo overlay, const QString& baseName) {
-    overlay.Href = OverlayImagePath(baseName);
+    if (overlay.Href.isEmpty()) overlay.Href = OverlayImagePath(baseName);
     pugi::xml_document doc;
     pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -123,17 +125,28 @@ void SaveBitmapAsJpeg(const QImage& bitmap, QIODevice& out) {
               out);
 }
 
-void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewState& loadedView) {
+void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewState& loadedView,
+                  bool placeExactly) {
     if (mosaic.isNull()) throw EFileWriteError("There is no map to export");
     const QString base = KmzBaseName(fileName);
 
-    QByteArray kml = BuildKmlDocument(ComputeOverlayBounds(loadedView, mosaic.size()), base);
-    QByteArray jpeg;
+    TOverlayInfo box = ComputeOverlayBounds(loadedView, mosaic.size());
+    QByteArray jpeg; // the image entry, a PNG when the map is placed exactly
     {
         QBuffer buffer(&jpeg);
         buffer.open(QIODevice::WriteOnly);
-        SaveBitmapAsJpeg(mosaic, buffer);
+        if (placeExactly) {
+            const TLatLongWarp warp(loadedView, mosaic.size());
+            box = warp.Box();
+            box.Href = OverlayImagePath(base, "png");
+            if (!warp.Warp(mosaic).save(&buffer, "PNG"))
+                throw EFileWriteError(fileName, QStringLiteral("cannot encode the overlay"));
+        } else {
+            SaveBitmapAsJpeg(mosaic, buffer);
+        }
     }
+    const QString imagePath = box.Href.isEmpty() ? OverlayImagePath(base) : box.Href;
+    QByteArray kml = BuildKmlDocument(box, base);
 
     QTemporaryFile archive(QDir::tempPath() + QStringLiteral("/varrow-kmz-XXXXXX"));
     if (!archive.open())
@@ -158,7 +171,7 @@ void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewS
         zip.AddEntry(QStringLiteral("files/"), ZipFolderAttribute, nothing, now);
         QBuffer image(&jpeg);
         image.open(QIODevice::ReadOnly);
-        zip.AddEntry(OverlayImagePath(base), ZipFileAttribute, image, now);
+        zip.AddEntry(imagePath, ZipFileAttribute, image, now);
         QBuffer document(&kml);
         document.open(QIODevice::ReadOnly);
         zip.AddEntry(QStringLiteral("doc.kml"), ZipFileAttribute, document, now);

@@ -34,8 +34,8 @@ extern const char* const KmlNamespace; // "http://earth.google.com/kml/2.0"
 // The file name without its folder and without everything from its last point on:
 // "C:/maps/Dallas.kmz" and "Dallas.kml" give "Dallas", ".kmz" gives "".
 QString KmzBaseName(const QString& fileName);
-// "files/" + base name + ".jpg": the archive entry of the image and the KML's href alike.
-QString OverlayImagePath(const QString& baseName);
+// "files/" + base name + ".jpg" (".png"): the archive entry of the image and the KML's href.
+QString OverlayImagePath(const QString& baseName, const char* extension = "jpg");
 
 // The box of the mosaic of mosaicSize pixels that loadedView shows, with Rotation 0; Href is
 // left empty. Axis-aligned in latitude and longitude, though the map follows the UTM grid.
@@ -45,8 +45,8 @@ TOverlayInfo ComputeOverlayBounds(const TMapViewState& loadedView, QSize mosaicS
 // ("0", "32.3814", "-96.9"), whatever the user's number settings.
 QString KmlNumber(double value);
 
-// doc.kml: XML declaration, two-space indentation, lines ended by CR LF. The overlay's Href
-// is set to OverlayImagePath(baseName) first.
+// doc.kml: XML declaration, two-space indentation, lines ended by CR LF. An empty Href is
+// set to OverlayImagePath(baseName) first.
 QByteArray BuildKmlDocument(TOverlayInfo overlay, const QString& baseName);
 void BuildKmlDocument(QIODevice& out, const TOverlayInfo& overlay, const QString& baseName);
 
@@ -54,7 +54,11 @@ void BuildKmlDocument(QIODevice& out, const TOverlayInfo& overlay, const QString
 void SaveBitmapAsJpeg(const QImage& bitmap, QIODevice& out);
 
 // Writes the whole archive to fileName. The archive is built aside and replaces fileName only
-// once complete, so a failure leaves whatever file was there as it was.
-void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewState& loadedView);
+// once complete, so a failure leaves whatever file was there as it was. Placed exactly, the
+// map is warped into a latitude/longitude grid first (a PNG, transparent where its box
+// reaches past the map) and its box is exact; otherwise the box is the corners' and the
+// image the mosaic as it is.
+void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewState& loadedView,
+                  bool placeExactly = false);
 
 } // namespace varrow

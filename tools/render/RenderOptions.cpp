@@ -91,6 +91,8 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
             o.ShowVersion = true;
         } else if (option == QLatin1String("--quiet") || option == QLatin1String("-q")) {
             o.Quiet = true;
+        } else if (option == QLatin1String("--kmz-exact")) {
+            o.KmzExact = true;
         } else if (option == QLatin1String("--world-file")) {
             o.WorldFile = true;
         } else if (option == QLatin1String("--allow-lost")) {
@@ -286,6 +288,8 @@ QString RenderUsage() {
         "  -o, --output FILE    format by extension: .png .jpg/.jpeg .gif .tif/.tiff .pcx .lbm,\n"
         "                       anything else BMP\n"
         "  --kmz FILE           a KMZ ground overlay of the map for Google Earth\n"
+        "  --kmz-exact          the overlay warped into latitude and longitude, so that it\n"
+        "                       lies within a pixel of its place (a PNG with clear corners)\n"
         "  --world-file         beside the image its world file and .prj; TIFF files\n"
         "                       also carry GeoTIFF tags\n"
         "%2\n"

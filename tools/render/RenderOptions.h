@@ -20,6 +20,7 @@ struct TRenderOptions {
     QString Output;       // the image; may be empty when another output is asked for
     QString PrintFile;    // --print: the map printed into a PDF file
     QString KmzFile;      // --kmz: a KMZ ground overlay of the map
+    bool KmzExact = false; // --kmz-exact: warped to lie exactly where it belongs
     QString Position;     // --position: the name of a saved position to build
     QString Positions;    // --positions: the position list file, the user's by default
     TPrintSettings Print;

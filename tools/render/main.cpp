@@ -130,7 +130,8 @@ int main(int argc, char** argv) {
 
     if (!options->KmzFile.isEmpty()) {
         try {
-            WriteKmzFile(options->KmzFile, session.Mosaic(), session.LoadedView());
+            WriteKmzFile(options->KmzFile, session.Mosaic(), session.LoadedView(),
+                         options->KmzExact);
         } catch (const std::exception& e) {
             Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
                               .arg(options->KmzFile, QString::fromUtf8(e.what())));

@@ -35,22 +35,23 @@ QString& LastExportFolder() {
 
 } // namespace
 
-void ExportKMLKMZfile1Click(QWidget* parent, TMapSession& session) {
+void ExportKMLKMZfile1Click(QWidget* parent, TMapSession& session, bool placeExactly) {
     const QString folder = LastExportFolder().isEmpty() ? QDir::currentPath() : LastExportFolder();
     const QString fileName = QFileDialog::getSaveFileName(
         parent, QString(), QDir(folder).filePath(QStringLiteral("Varrow.kmz")),
         QObject::tr("kml/kmz (*.kml *.kmz);;All Files (*)"));
     if (fileName.isEmpty()) return;
-    if (ExportKmz(parent, session, fileName))
+    if (ExportKmz(parent, session, fileName, placeExactly))
         LastExportFolder() = QFileInfo(fileName).absolutePath();
 }
 
-bool ExportKmz(QWidget* parent, TMapSession& session, const QString& fileName) {
+bool ExportKmz(QWidget* parent, TMapSession& session, const QString& fileName,
+               bool placeExactly) {
     QString failure;
     {
         const TBusyCursor busy;
         try {
-            WriteKmzFile(fileName, session.Mosaic(), session.LoadedView());
+            WriteKmzFile(fileName, session.Mosaic(), session.LoadedView(), placeExactly);
         } catch (const std::exception& e) {
             failure = QString::fromUtf8(e.what());
         }

@@ -143,6 +143,12 @@ void TForm1::BuildMenus() {
     add(file, "PrintMapImage1", tr("&Print Map Image..."), true, &TForm1::PrintMapImage1Click);
     add(file, "ExportKMLKMZfile1", tr("Export &KML/KMZ file..."), true,
         &TForm1::ExportKMLKMZfile1Click);
+    // The map warped into a latitude/longitude grid, so that Google Earth lays
+    // it where it belongs; off, the overlay is the map as it is in the box of
+    // its corners.
+    PlaceExactly1 = add(file, "PlaceExactly1", tr("Place KMZ &Exactly"), true, nullptr);
+    PlaceExactly1->setCheckable(true);
+    PlaceExactly1->setChecked(true);
     file->addSeparator();
     QAction* exit = add(file, "Exit1", tr("Exit"), true, nullptr);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -573,7 +579,7 @@ void TForm1::ExportKMLKMZfile1Click() {
                                  tr("There is no map to export yet. Press Load first."));
         return;
     }
-    varrow::ExportKMLKMZfile1Click(this, *m_session);
+    varrow::ExportKMLKMZfile1Click(this, *m_session, PlaceExactly1->isChecked());
 }
 
 void TForm1::GEBtnClick() {

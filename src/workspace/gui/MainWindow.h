@@ -135,6 +135,7 @@ private:
     bool m_showCorner = false;      // the map being loaded opens at its lower-left corner
 
     QAction* WriteWorldFiles1 = nullptr;
+    QAction* PlaceExactly1 = nullptr;
     TPageControl* PageControl1 = nullptr;
     TMapToolBar* ToolBar = nullptr;
     TPageControl* PageControl2 = nullptr;

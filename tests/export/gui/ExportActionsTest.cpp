@@ -96,14 +96,15 @@ TEST_F(ExportActions, SaveDialogWritesTheMapAsDrawnAndAsksBeforeReplacing) {
             QMetaObject::invokeMethod(box->button(QMessageBox::Yes), "click", Qt::QueuedConnection);
         }
     };
-    Answering(answer, [&] { ExportKMLKMZfile1Click(nullptr, *session); });
+    // Not warped: the overlay is the mosaic itself.
+    Answering(answer, [&] { ExportKMLKMZfile1Click(nullptr, *session, false); });
     ASSERT_EQ(seen.size(), 2);
     EXPECT_TRUE(seen[0].endsWith(QStringLiteral("/Varrow.kmz"))) << seen[0].toStdString();
     EXPECT_EQ(seen[1], QStringLiteral("kml/kmz (*.kml *.kmz);All Files (*)"));
     const QByteArray first = Contents(path);
     ASSERT_FALSE(first.isEmpty());
     seen.clear();
-    Answering(answer, [&] { ExportKMLKMZfile1Click(nullptr, *session); });
+    Answering(answer, [&] { ExportKMLKMZfile1Click(nullptr, *session, false); });
     ASSERT_EQ(seen.size(), 3);
     EXPECT_TRUE(seen[0].startsWith(dir.path())) << "opens where the last export went";
     EXPECT_TRUE(seen[2].contains(QStringLiteral("already exists"))) << seen[2].toStdString();
