@@ -136,6 +136,20 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
                 return std::nullopt;
             }
             o.Service = *v;
+        } else if (option == QLatin1String("--source")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            if (!ParseSourceArgument(*v, o.Source, error))
+                return std::nullopt;
+            o.HasSource = true;
+        } else if (option == QLatin1String("--offline")) {
+            o.Offline = true;
+        } else if (option == QLatin1String("--cache")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.CacheRoot = *v;
         } else if (option == QLatin1String("--grid")) {
             const auto v = value();
             if (!v)
@@ -249,6 +263,10 @@ std::optional<TRenderOptions> ParseRenderOptions(const QStringList& args, QStrin
         error = QStringLiteral("give either --position or --utm/--center, not both");
         return std::nullopt;
     }
+    if (o.HasSource && !o.Service.isEmpty()) {
+        error = QStringLiteral("give either --source or --service, not both");
+        return std::nullopt;
+    }
     if (o.Output.isEmpty() && o.PrintFile.isEmpty() && o.KmzFile.isEmpty()) {
         error = QStringLiteral("no output file: give -o FILE (the extension chooses the format: "
                                ".png, .jpg, .gif, .tif, .pcx, .lbm, otherwise BMP) or --print "
@@ -282,8 +300,14 @@ QString RenderUsage() {
         "  --grid G             none (default); 7.5, 15, 30 (minutes) or 1 (degree) for lines\n"
         "                       of latitude and longitude; tiles for tile outlines; utm for\n"
         "                       the labelled UTM grid\n"
-        "  --service URL        tile service base address (default: $VARROW_TILE_SERVICE,\n"
-        "                       then TileService in Varrow.ini, then http://127.0.0.1:8600)\n"
+        "  --source S           map source: demo (the built-in landscape), usgs-topo,\n"
+        "                       usgs-imagery, usgs-imagery-topo, xyz:TEMPLATE with {z} {x} {y},\n"
+        "                       or a tile.ashx address (default: $VARROW_TILE_SERVICE, then\n"
+        "                       the source chosen in the settings, then demo)\n"
+        "  --service URL        a tile.ashx service, as --source URL\n"
+        "  --offline            no network: only the tiles the disk cache holds\n"
+        "  --cache DIR          the disk cache of source tiles (default: $VARROW_CACHE, then\n"
+        "                       the per-user cache folder)\n"
         "Output:\n"
         "  -o, --output FILE    format by extension: .png .jpg/.jpeg .gif .tif/.tiff .pcx .lbm,\n"
         "                       anything else BMP\n"

@@ -3,6 +3,7 @@
 // Command line of varrow-render: what map to build and where to write it.
 
 #include "print/PrintLayout.h"
+#include "tiles/MapSources.h"
 #include "workspace/GridOverlay.h"
 #include "workspace/MapViewState.h"
 
@@ -17,6 +18,10 @@ struct TRenderOptions {
     TMapViewState View;   // corner, zone, theme, scale, tile counts, speed
     TGridOptions Grid;    // the grid drawn into the map, none by default
     QString Service;      // empty: the usual resolution order
+    bool HasSource = false; // --source given: the map source instead of the stored one
+    TMapSourceChoice Source;
+    bool Offline = false;  // --offline: only what the disk cache holds
+    QString CacheRoot;     // --cache: the disk cache folder
     QString Output;       // the image; may be empty when another output is asked for
     QString PrintFile;    // --print: the map printed into a PDF file
     QString KmzFile;      // --kmz: a KMZ ground overlay of the map

@@ -7,6 +7,7 @@
 #include "export/KmlExport.h"
 #include "io/MapImageFile.h"
 #include "positions/SavedPositions.h"
+#include "workspace/UserDefaults.h"
 #include "print/MapPrintSource.h"
 #include "print/PrintOutput.h"
 #include "tiles/LoadStats.h"
@@ -62,6 +63,17 @@ int main(int argc, char** argv) {
     if (!session.SourceProblem().isEmpty()) {
         Print(stderr, QStringLiteral("varrow-render: %1").arg(session.SourceProblem()));
         return BadArguments;
+    }
+    if (options->HasSource || options->Offline || !options->CacheRoot.isEmpty()) {
+        TMapSourceChoice choice = options->HasSource ? options->Source : EffectiveMapSource();
+        choice.Offline = choice.Offline || options->Offline;
+        if (!options->CacheRoot.isEmpty()) choice.CacheRoot = options->CacheRoot;
+        try {
+            session.SetTileSource(MakeTileSource(choice));
+        } catch (const std::exception& e) {
+            Print(stderr, QStringLiteral("varrow-render: %1").arg(QString::fromUtf8(e.what())));
+            return BadArguments;
+        }
     }
     session.View() = options->View;
     if (!options->Position.isEmpty()) {
@@ -152,9 +164,12 @@ int main(int argc, char** argv) {
                           .arg(QFileInfo(written).size()));
     }
     if (stats.Lost > 0 && !options->AllowLost) {
+        QString lost = LostTilesMessage(stats);
+        while (lost.endsWith(QLatin1Char('.')))
+            lost.chop(1);
         Print(stderr, QStringLiteral("varrow-render: %1. Those tiles could not be fetched and "
                                      "the map was written with blanks (--allow-lost accepts that)")
-                          .arg(LostTilesMessage(stats)));
+                          .arg(lost));
         return TilesLost;
     }
     return Complete;

@@ -97,6 +97,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(m_session.get(), &TMapSession::errorRaised, this, &TForm1::ShowError);
 
     m_session->View().SetZoomFactor(1.0);
+    ShowSource();
     RefreshControls();
     MapArea->ShowZoom(m_session->View().ZoomFactor());
     resize(1040, 740);
@@ -263,6 +264,9 @@ void TForm1::BuildStatusBar() {
     LoadStatusDis->setObjectName(QStringLiteral("LoadStatusDis"));
     LoadStatusDis->setTextInteractionFlags(Qt::TextSelectableByMouse);
     bar->addWidget(LoadStatusDis, 1);
+    SourceDis = new QLabel(bar);
+    SourceDis->setObjectName(QStringLiteral("SourceDis"));
+    bar->addPermanentWidget(SourceDis);
 }
 
 void TForm1::Run(const std::function<void()>& action) {
@@ -388,8 +392,17 @@ void TForm1::ResetBtnClick() {
     MapArea->ShowZoom(m_session->View().ZoomFactor());
 }
 
+void TForm1::ShowSource() {
+    const TTileSourcePtr source = m_session->TileSource();
+    const QString attribution = source->Attribution();
+    SourceDis->setText(attribution.isEmpty()
+                           ? source->Name()
+                           : QStringLiteral("%1 \u00B7 %2").arg(source->Name(), attribution));
+}
+
 void TForm1::LoadStarting(bool resetView) {
     SubTimer1->Start();
+    ShowSource(); // the settings may have chosen another since the last map
     // The figure stays in mosaic pixels; its metres follow the map's scale.
     m_measurement.SetScale(m_session->LoadedView().Scale);
     if (!m_measurement.Readouts().Length.isEmpty())
@@ -588,6 +601,7 @@ void TForm1::GEBtnClick() {
 
 void TForm1::Settings1Click() {
     SettingsDlg->Execute();
+    ShowSource();
 }
 
 void TForm1::SaveUserDefaults1Click() {

@@ -110,6 +110,7 @@ private:
     // Shows the view's values in the controls without firing their handlers.
     void RefreshControls();
     void LoadStarting(bool resetView);
+    void ShowSource();
     void MosaicReset();
     void ApplyPageRules(int page);
     // Runs an action; an error it raises is shown, and the program carries on.
@@ -149,6 +150,7 @@ private:
     QLabel* CacheHitDis = nullptr;
     TElapsedTimeDisplay* SubTimer1 = nullptr;
     QLabel* LoadStatusDis = nullptr;
+    QLabel* SourceDis = nullptr; // the map source and the credit its maps carry
 };
 
 } // namespace varrow

@@ -215,7 +215,7 @@ TEST_F(GridAndDialogsTest, LatLongGridIsDrawnOnceLoadedAndIsInTheSavedImage) {
     // 600 pixels at 512 m per pixel span about three degrees: some 25
     // meridians and 25 parallels, one stroke each.
     const int drawn = GridPixels(session->Mosaic());
-    EXPECT_GT(drawn, 40 * 600);
+    EXPECT_GT(drawn, 35 * 600); // less what the labels at the edges cover
 
     const QString file = home.filePath(QStringLiteral("grid.png"));
     SaveMapImage(session->Mosaic(), file);
