@@ -58,11 +58,13 @@ double ExpectedBytesPerPixel(const char* format) {
     return 3.0;
 }
 
-void WriteWithQt(const QImage& image, QIODevice& out, const char* format) {
+void WriteWithQt(const QImage& image, QIODevice& out, const char* format,
+                 const QString& comment = QString()) {
     QImageWriter writer(&out, format);
     if (qstrcmp(format, "jpeg") == 0) {
         writer.setQuality(90);
         writer.setProgressiveScanWrite(false);
+        if (!comment.isEmpty()) writer.setText(QStringLiteral("Source"), comment); // a COM marker
     }
     if (writer.write(image)) return;
     const auto* file = qobject_cast<QFileDevice*>(&out);
@@ -71,17 +73,17 @@ void WriteWithQt(const QImage& image, QIODevice& out, const char* format) {
 }
 
 void WriteWithQt(const QImage& image, const QString& fileName, const char* format,
-                 const TSaveProgress* progress) {
+                 const TSaveProgress* progress, const QString& comment = QString()) {
     WriteFileAtomically(fileName, [&](QIODevice& out) {
         if (progress == nullptr || !*progress) {
-            WriteWithQt(image, out, format);
+            WriteWithQt(image, out, format, comment);
             return;
         }
         const auto expected = static_cast<qint64>(double(image.width()) * image.height() *
                                                   ExpectedBytesPerPixel(format));
         TProgressDevice counted(out, expected, *progress);
         try {
-            WriteWithQt(image, counted, format);
+            WriteWithQt(image, counted, format, comment);
         } catch (const EFileWriteError&) {
             if (counted.Cancelled()) throw ESaveCancelled();
             // The file's own reason (a full disk) rather than the encoder's.
@@ -110,22 +112,24 @@ TMapImageFormat MapImageFormatOf(const QString& fileName) {
     return TMapImageFormat::Bmp;
 }
 
-void SaveMapImage(const QImage& mosaic, const QString& fileName, const TGeoReference* geo,
-                  const TSaveProgress* progress) {
+void SaveMapImage(const QImage& mosaic, const QString& fileName, const TSaveOptions& options) {
     if (mosaic.isNull()) throw EFileWriteError("There is no map image to save");
-    if (geo != nullptr && !geo->IsValid()) geo = nullptr;
+    const TGeoReference* geo = options.Geo != nullptr && options.Geo->IsValid() ? options.Geo : nullptr;
+    const TSaveProgress* progress = options.Progress;
+    const QString& credit = options.Attribution;
     switch (MapImageFormatOf(fileName)) {
     case TMapImageFormat::Jpeg:
-        WriteWithQt(mosaic, fileName, "jpeg", progress);
+        WriteWithQt(mosaic, fileName, "jpeg", progress, credit);
         break;
     case TMapImageFormat::Tiff:
-        WriteTiffFile(mosaic, fileName, geo, progress);
+        WriteTiffFile(mosaic, fileName, geo, progress, credit);
         break;
     case TMapImageFormat::Gif:
         WriteFileAtomically(fileName, [&](QIODevice& out) { WriteGif(mosaic, out, progress); });
         break;
     case TMapImageFormat::Png:
-        WriteFileAtomically(fileName, [&](QIODevice& out) { WritePng(mosaic, out, progress); });
+        WriteFileAtomically(fileName,
+                            [&](QIODevice& out) { WritePng(mosaic, out, progress, credit); });
         break;
     case TMapImageFormat::Pcx:
         WritePcxFile(mosaic, fileName, progress);

@@ -28,7 +28,18 @@ void WriteJpeg(const QImage& image, QIODevice& device);
 // With progress, it hears how far the save is now and then, and may cancel
 // it (ESaveCancelled): the target stays as it was.
 struct TGeoReference;
-void SaveMapImage(const QImage& mosaic, const QString& fileName,
-                  const TGeoReference* geo = nullptr, const TSaveProgress* progress = nullptr);
+struct TSaveOptions {
+    const TGeoReference* Geo = nullptr;      // world files, .prj, GeoTIFF tags
+    const TSaveProgress* Progress = nullptr; // told how far the save is
+    // The map source's credit, in the file where its format has a place for
+    // it: a PNG text chunk, a JPEG comment, a placed TIFF's artist.
+    QString Attribution;
+};
+void SaveMapImage(const QImage& mosaic, const QString& fileName, const TSaveOptions& options);
+inline void SaveMapImage(const QImage& mosaic, const QString& fileName,
+                         const TGeoReference* geo = nullptr,
+                         const TSaveProgress* progress = nullptr) {
+    SaveMapImage(mosaic, fileName, TSaveOptions{geo, progress, QString()});
+}
 
 } // namespace varrow

@@ -85,15 +85,19 @@ QByteArray GeoTiffData(const TGeoReference& geo) {
 }
 
 void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo,
-               const TSaveProgress* progress) {
+               const TSaveProgress* progress, const QString& artist) {
     CheckSize(bitmap);
-    const int entries = TiffEntryCount + (geo ? GeoTiffEntries : 0);
+    // The credit of the map's source goes only into a placed file: the plain
+    // file keeps its fixed layout.
+    QByteArray credit = geo ? artist.toUtf8() : QByteArray();
+    if (!credit.isEmpty()) credit.append('\0');
+    const int entries = TiffEntryCount + (geo ? GeoTiffEntries : 0) + (credit.isEmpty() ? 0 : 1);
     const std::uint32_t width = static_cast<std::uint32_t>(bitmap.width());
     const std::uint32_t height = static_cast<std::uint32_t>(bitmap.height());
     const std::uint64_t dataSize = std::uint64_t{width} * 3 * height;
     const std::uint64_t directory = TiffDataOffset + dataSize;
     const std::uint64_t extra = directory + 2 + 12 * entries + 4;
-    if (extra + (geo ? GeoTiffExtraBytes : 0) > 0xffffffffu)
+    if (extra + (geo ? GeoTiffExtraBytes : 0) + credit.size() > 0xffffffffu)
         throw EFileWriteError("The picture is too large for a TIFF file");
 
     THeader head;
@@ -151,6 +155,9 @@ void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo,
     entry(284, TiffShort, 1, 1);                                   // chunky planes
     entry(296, TiffShort, 1, 2);                                   // resolution in inches
     entry(305, TiffAscii, 8, 28);                                  // software
+    if (!credit.isEmpty())
+        entry(315, TiffAscii, static_cast<std::uint32_t>(credit.size()), // artist
+              static_cast<std::uint32_t>(extra + GeoTiffExtraBytes));
     if (geo) {
         const auto at = static_cast<std::uint32_t>(extra);
         entry(33550, TiffDouble, 3, at);                     // ModelPixelScale
@@ -160,6 +167,7 @@ void WriteTiff(const QImage& bitmap, QIODevice& out, const TGeoReference* geo,
     dir.Le32(0); // no next directory
     QByteArray tail = dir.Bytes();
     if (geo) tail += GeoTiffData(*geo);
+    tail += credit;
     WriteBytes(out, tail);
 }
 
@@ -295,8 +303,9 @@ void WriteLbm(const QImage& bitmap, QIODevice& out, const TSaveProgress* progres
 } // namespace
 
 void WriteTiffFile(const QImage& bitmap, const QString& fileName, const TGeoReference* geo,
-                   const TSaveProgress* progress) {
-    WriteFileAtomically(fileName, [&](QIODevice& out) { WriteTiff(bitmap, out, geo, progress); });
+                   const TSaveProgress* progress, const QString& artist) {
+    WriteFileAtomically(fileName,
+                        [&](QIODevice& out) { WriteTiff(bitmap, out, geo, progress, artist); });
 }
 
 void WritePcxFile(const QImage& bitmap, const QString& fileName, const TSaveProgress* progress) {

@@ -14,9 +14,11 @@ namespace varrow {
 
 struct TGeoReference;
 
-// With geo, the file also carries the GeoTIFF tags that place the map.
+// With geo, the file also carries the GeoTIFF tags that place the map, and the
+// artist when one is given.
 void WriteTiffFile(const QImage& bitmap, const QString& fileName,
-                   const TGeoReference* geo = nullptr, const TSaveProgress* progress = nullptr);
+                   const TGeoReference* geo = nullptr, const TSaveProgress* progress = nullptr,
+                   const QString& artist = QString());
 void WritePcxFile(const QImage& bitmap, const QString& fileName,
                   const TSaveProgress* progress = nullptr);
 void WriteLbmFile(const QImage& bitmap, const QString& fileName,

@@ -41,13 +41,15 @@ void Warning(png_structp, png_const_charp) {}
 // destructor, as libpng's error return (a long jump) requires. Returns false
 // on failure; libpng's reason is in its error pointer.
 bool WriteRows(png_structp png, png_infop info, int width, int height, TRgbScanlines& rows,
-               std::vector<png_byte>& line, TPngOutput& output, bool& cancelled) {
+               std::vector<png_byte>& line, TPngOutput& output, png_text* text, int texts,
+               bool& cancelled) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, &output, &WriteData, &Flush);
     png_set_compression_level(png, DeflateLevel);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
+    if (texts > 0) png_set_text(png, info, text, texts);
     png_write_info(png, info);
     for (int y = 0; y < height && !output.Failed; ++y) {
         const QRgb* row = nullptr;
@@ -70,7 +72,8 @@ bool WriteRows(png_structp png, png_infop info, int width, int height, TRgbScanl
 
 } // namespace
 
-void WritePng(const QImage& image, QIODevice& device, const TSaveProgress* progress) {
+void WritePng(const QImage& image, QIODevice& device, const TSaveProgress* progress,
+              const QString& source) {
     if (image.isNull()) throw EFileWriteError("Invalid Pixel Format");
     std::string error;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, &Error, &Warning);
@@ -82,9 +85,15 @@ void WritePng(const QImage& image, QIODevice& device, const TSaveProgress* progr
     TRgbScanlines rows(image, progress);
     std::vector<png_byte> line(static_cast<size_t>(image.width()) * 3);
     TPngOutput output{&device};
+    QByteArray key("Source"), value = source.toLatin1();
+    png_text text{};
+    text.compression = PNG_TEXT_COMPRESSION_NONE;
+    text.key = key.data();
+    text.text = value.data();
+    text.text_length = static_cast<size_t>(value.size());
     bool cancelled = false;
-    const bool written =
-        WriteRows(png, info, image.width(), image.height(), rows, line, output, cancelled);
+    const bool written = WriteRows(png, info, image.width(), image.height(), rows, line, output,
+                                   &text, source.isEmpty() ? 0 : 1, cancelled);
     png_destroy_write_struct(&png, &info);
     if (cancelled) throw ESaveCancelled();
     if (output.Failed) RaiseWriteError(device);

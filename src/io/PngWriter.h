@@ -13,6 +13,8 @@
 namespace varrow {
 
 // Raises EFileWriteError on failure, ESaveCancelled when progress says so.
-void WritePng(const QImage& image, QIODevice& device, const TSaveProgress* progress = nullptr);
+// source, when given, goes into a "Source" text chunk.
+void WritePng(const QImage& image, QIODevice& device, const TSaveProgress* progress = nullptr,
+              const QString& source = QString());
 
 } // namespace varrow

@@ -136,3 +136,28 @@ TEST(GeoReference, TiffTagsOnlyWhenAskedAndThePlainLayoutUntouched) {
 
 } // namespace
 } // namespace varrow
+
+namespace varrow {
+namespace {
+
+TEST(MapImageCredit, TheSourcesCreditIsInTheFilesThatHaveAPlaceForIt) {
+    QTemporaryDir dir;
+    const QImage map = Map(200, 100);
+    const QString credit = QStringLiteral("USGS The National Map");
+    const TGeoReference geo{4.0, 400000.0, 3600400.0, 13};
+    SaveMapImage(map, dir.filePath("m.png"), TSaveOptions{nullptr, nullptr, credit});
+    SaveMapImage(map, dir.filePath("m.jpg"), TSaveOptions{nullptr, nullptr, credit});
+    SaveMapImage(map, dir.filePath("placed.tif"), TSaveOptions{&geo, nullptr, credit});
+    SaveMapImage(map, dir.filePath("plain.tif"), TSaveOptions{nullptr, nullptr, credit});
+    EXPECT_TRUE(Output("identify", {"-verbose", dir.filePath("m.png")}).contains("Source: " + credit));
+    EXPECT_TRUE(Output("identify", {"-format", "%c", dir.filePath("m.jpg")}).contains(credit));
+    EXPECT_TRUE(Output("tiffinfo", {dir.filePath("placed.tif")}).contains("Artist: " + credit));
+    // The plain TIFF keeps its fixed layout.
+    EXPECT_FALSE(Output("tiffinfo", {dir.filePath("plain.tif")}).contains("Artist"));
+    QFile plain(dir.filePath("plain.tif"));
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
+    EXPECT_EQ(plain.size(), 36 + 200 * 100 * 3 + 2 + 12 * 15 + 4);
+}
+
+} // namespace
+} // namespace varrow

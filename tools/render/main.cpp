@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
                 progress.Writing(options->Output, percent);
                 return true;
             };
-            SaveMapImage(session.Mosaic(), options->Output, options->WorldFile ? &geo : nullptr,
-                         &writing);
+            SaveMapImage(session.Mosaic(), options->Output,
+                         TSaveOptions{options->WorldFile ? &geo : nullptr, &writing,
+                                      session.TileSource()->Attribution()});
             progress.Finish();
         } catch (const std::exception& e) {
             Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")

@@ -545,7 +545,9 @@ bool TForm1::SaveMapImage(const QString& fileName) {
         return !progress.wasCanceled();
     };
     try {
-        varrow::SaveMapImage(m_session->Mosaic(), fileName, world ? &geo : nullptr, &report);
+        varrow::SaveMapImage(
+            m_session->Mosaic(), fileName,
+            TSaveOptions{world ? &geo : nullptr, &report, m_session->TileSource()->Attribution()});
         written = true;
     } catch (const ESaveCancelled&) {
         return false;
