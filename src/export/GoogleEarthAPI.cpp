@@ -31,11 +31,7 @@ QString FoundExecutable() {
 
 QByteArray BuildLookAtKml(const TGeCameraView& view, bool relativeToGround) {
     pugi::xml_document doc;
-    pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
-    declaration.append_attribute("version") = "1.0";
-    declaration.append_attribute("encoding") = "UTF-8";
-    pugi::xml_node kml = doc.append_child("kml");
-    kml.append_attribute("xmlns") = LookAtNamespace;
+    pugi::xml_node kml = StartKmlDocument(doc, LookAtNamespace);
     pugi::xml_node document = kml.append_child("Document");
     document.append_child("name").text().set("Varrow map");
     pugi::xml_node look = document.append_child("LookAt");

@@ -82,6 +82,15 @@ TOverlayInfo ComputeOverlayBounds(const TMapViewState& loadedView, QSize mosaicS
     return info;
 }
 
+pugi::xml_node StartKmlDocument(pugi::xml_document& doc, const char* ns) {
+    pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
+    pugi::xml_node kml = doc.append_child("kml");
+    kml.append_attribute("xmlns") = ns;
+    return kml;
+}
+
 QString KmlNumber(double value) {
     return FloatToText(value, QLatin1Char('.'));
 }
@@ -89,11 +98,7 @@ QString KmlNumber(double value) {
 QByteArray BuildKmlDocument(TOverlayInfo overlay, const QString& baseName) {
     if (overlay.Href.isEmpty()) overlay.Href = OverlayImagePath(baseName);
     pugi::xml_document doc;
-    pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
-    declaration.append_attribute("version") = "1.0";
-    declaration.append_attribute("encoding") = "UTF-8";
-    pugi::xml_node kml = doc.append_child("kml");
-    kml.append_attribute("xmlns") = KmlNamespace;
+    pugi::xml_node kml = StartKmlDocument(doc, KmlNamespace);
 
     pugi::xml_node ground = kml.append_child("GroundOverlay");
     AddText(ground, "name", baseName + QStringLiteral(" Map"));

@@ -12,6 +12,9 @@
 #include "workspace/MapViewState.h"
 
 #include <QByteArray>
+
+#include <pugixml.hpp>
+
 #include <QIODevice>
 #include <QImage>
 #include <QSize>
@@ -40,6 +43,10 @@ QString OverlayImagePath(const QString& baseName, const char* extension = "jpg")
 // The box of the mosaic of mosaicSize pixels that loadedView shows, with Rotation 0; Href is
 // left empty. Axis-aligned in latitude and longitude, though the map follows the UTM grid.
 TOverlayInfo ComputeOverlayBounds(const TMapViewState& loadedView, QSize mosaicSize);
+
+// A new KML document: the XML declaration and the kml element in the namespace given,
+// which is returned.
+pugi::xml_node StartKmlDocument(pugi::xml_document& doc, const char* ns);
 
 // Numbers as KML wants them: up to 15 significant digits, no trailing zeros, always a point
 // ("0", "32.3814", "-96.9"), whatever the user's number settings.

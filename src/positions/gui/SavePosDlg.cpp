@@ -39,25 +39,8 @@ constexpr int ColumnWidths[ColumnCount] = {43, 123, 56, 46};
 constexpr int RowHeight = 20;
 constexpr int ToolButtonSize = 25;
 
-// Tool glyphs drawn at run time, sharp at every screen resolution; draw paints on a 16 × 16
-// square scaled to the pixmap.
-template <typename Draw> QIcon Glyph(Draw draw) {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / 16.0, size / 16.0);
-        draw(painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
-
 QIcon InsertGlyph() {
-    return Glyph([](QPainter& p) {
+    return DrawnIcon([](QPainter& p) {
         QPainterPath plus;
         plus.addRect(6.5, 1.5, 3, 13);
         plus.addRect(1.5, 6.5, 13, 3);
@@ -68,7 +51,7 @@ QIcon InsertGlyph() {
 
 // A target: "go there".
 QIcon FetchGlyph() {
-    return Glyph([](QPainter& p) {
+    return DrawnIcon([](QPainter& p) {
         const QColor blue(30, 80, 170);
         p.setPen(QPen(blue, 1.8));
         p.setBrush(Qt::NoBrush);
@@ -85,7 +68,7 @@ QIcon FetchGlyph() {
 }
 
 QIcon DeleteGlyph() {
-    return Glyph([](QPainter& p) {
+    return DrawnIcon([](QPainter& p) {
         p.setPen(QPen(QColor(190, 30, 30), 2.8, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(3, 3), QPointF(13, 13));
         p.drawLine(QPointF(13, 3), QPointF(3, 13));
