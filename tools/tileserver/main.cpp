@@ -38,7 +38,9 @@ constexpr int DefaultPort = 8600;
 // Many clients fetch 14 tiles at once and tests add stalled connections on
 // top; the latency option, not the pool, should set the pace.
 constexpr std::size_t WorkerThreads = 128;
-constexpr std::size_t CachedTiles = 4096;
+// More than a 75 × 75 view and its ring ask for (5,929, in the same order each
+// time): a smaller cache would drop each tile just before it is asked again.
+constexpr std::size_t CachedTiles = 8192;
 constexpr std::size_t CachedBytes = 256u << 20;
 
 const char* const Usage =
