@@ -95,8 +95,7 @@ int main(int argc, char** argv) {
 
     const QPageLayout layout = PageLayoutOf(settings);
     TPrintPreviewModel pages;
-    pages.SetMetrics(MetricsOf(layout, settings.Dpi));
-    pages.SetScreenPpi(settings.ScreenPpi, settings.ScreenPpi);
+    SetPdfSheet(pages, settings);
     TPrintLayout print(pages);
     print.Settings() = settings;
     print.SetMapSource({[&]() -> const QImage& { return mosaic; }, [&] { return info; }});

@@ -127,12 +127,16 @@ bool PrintPagesToPdf(TPrintPreviewModel& pages, const TPageDecoration& decoratio
     return true;
 }
 
+void SetPdfSheet(TPrintPreviewModel& pages, const TPrintSettings& settings) {
+    pages.SetMetrics(MetricsOf(PageLayoutOf(settings), settings.Dpi));
+    pages.SetScreenPpi(settings.ScreenPpi, settings.ScreenPpi);
+}
+
 bool PrintMapToPdf(const QImage& map, const TPrintMapInfo& info, const TPrintSettings& settings,
                    const QString& fileName, const TPrintProgress& progress) {
     const QPageLayout layout = PageLayoutOf(settings);
     TPrintPreviewModel pages;
-    pages.SetMetrics(MetricsOf(layout, settings.Dpi));
-    pages.SetScreenPpi(settings.ScreenPpi, settings.ScreenPpi);
+    SetPdfSheet(pages, settings);
     TPrintLayout print(pages);
     print.Settings() = settings;
     print.SetMapSource({[&]() -> const QImage& { return map; }, [&] { return info; }});

@@ -20,6 +20,9 @@ bool PrintPagesToPdf(TPrintPreviewModel& pages, const TPageDecoration& decoratio
                      const QPageLayout& layout, int dpi, const QString& fileName,
                      const TPrintProgress& progress = {});
 
+// Gives pages the sheet the settings name at their resolution, as a PDF file has it.
+void SetPdfSheet(TPrintPreviewModel& pages, const TPrintSettings& settings);
+
 // Lays out the map by settings and prints it to fileName as above.
 bool PrintMapToPdf(const QImage& map, const TPrintMapInfo& info, const TPrintSettings& settings,
                    const QString& fileName, const TPrintProgress& progress = {});

@@ -58,18 +58,7 @@ std::vector<TImageEntry> Images(const QString& pdf) {
     return images;
 }
 
-TPrintMapInfo InfoAt4Metres() {
-    TPrintMapInfo info;
-    info.MetresPerPixel = 4;
-    info.Zone = 13;
-    info.LowerLeftEasting = 307200;
-    info.LowerLeftNorthing = 3584000;
-    info.UpperRightEasting = 309600;
-    info.UpperRightNorthing = 3586400;
-    info.Theme = QStringLiteral("Topo");
-    info.TileSource = QStringLiteral("demo landscape");
-    return info;
-}
+using test::InfoAt4Metres;
 
 QByteArray Contents(const QString& file) {
     QFile f(file);

@@ -165,14 +165,7 @@ TEST(PrintOptions, ParsesTheCommandLineWordsAndNamesTheAllowedOnes) {
 }
 
 TEST(PrintMapInformation, TheLineNamesScaleZoneCornersThemeSourceAndPage) {
-    TPrintMapInfo info;
-    info.Zone = 13;
-    info.LowerLeftEasting = 307200;
-    info.LowerLeftNorthing = 3584000;
-    info.UpperRightEasting = 309600;
-    info.UpperRightNorthing = 3586400;
-    info.Theme = QStringLiteral("Topo");
-    info.TileSource = QStringLiteral("demo landscape");
+    TPrintMapInfo info = test::InfoAt4Metres();
     const QString line = PageInfoLine(info, 24000, 2, 4, QLocale::c());
     for (const char* part :
          {"1:24,000", "UTM zone 13, NAD 83", "lower left 307,200 E 3,584,000 N",

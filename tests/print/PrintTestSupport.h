@@ -2,6 +2,7 @@
 
 // Printers and maps for the printing tests.
 
+#include "print/PageInfo.h"
 #include "print/PrinterMetrics.h"
 
 #include <QImage>
@@ -30,6 +31,20 @@ inline QImage MapPattern(int w, int h) {
             row[x] = qRgb(x % 250, y % 250, (x * 7 + y * 13) % 250);
     }
     return image;
+}
+
+// A 600 × 600 map at 4 m per pixel from 307,200 E, 3,584,000 N in zone 13.
+inline TPrintMapInfo InfoAt4Metres() {
+    TPrintMapInfo info;
+    info.MetresPerPixel = 4;
+    info.Zone = 13;
+    info.LowerLeftEasting = 307200;
+    info.LowerLeftNorthing = 3584000;
+    info.UpperRightEasting = 309600;
+    info.UpperRightNorthing = 3586400;
+    info.Theme = QStringLiteral("Topo");
+    info.TileSource = QStringLiteral("demo landscape");
+    return info;
 }
 
 } // namespace varrow::test
