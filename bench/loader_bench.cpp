@@ -3,9 +3,12 @@
 //      the ideal of ceil(tiles / 14) round trips;
 //   2. a reload of a smaller view served wholly from the cache;
 //   3. a cold view at 0 ms latency with tiles the service has already encoded.
+// Each cold load is followed by curl --parallel --parallel-max 14 fetching the
+// same URLs from the same service, the anchor for what the network allows.
 //
 // varrow-bench-loader [--latency-ms 50] [--size 20] [--reload-size 10]
-//                     [--fast-size 20] [--tiles PATH-TO-varrow-tiles]
+//                     [--fast-size 20] [--rounds 3] [--fast-only] [--no-curl]
+//                     [--service URL] [--tiles PATH-TO-varrow-tiles]
 
 #include "tiles/TileLoader.h"
 
@@ -15,10 +18,14 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QTextStream>
 #include <QTimer>
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <sys/resource.h>
 
@@ -28,7 +35,12 @@ namespace {
 
 class TServer {
 public:
-    bool Start(const QString& executable, int latencyMs) {
+    // With an address, that running service (its latency is its own) stands in.
+    bool Start(const QString& executable, int latencyMs, const QString& address = QString()) {
+        if (!address.isEmpty()) {
+            Base = address;
+            return true;
+        }
         Process.start(executable, {"--host", "127.0.0.1", "--port", "0", "--latency-ms",
                                    QString::number(latencyMs)});
         if (!Process.waitForStarted(5000)) return false;
@@ -81,7 +93,11 @@ struct TRun {
 
 // Loads one view and returns when the load has reached 100 percent.
 TRun Load(TTileLoader& loader, int n) {
-    QImage mosaic(n * TileSize, n * TileSize, QImage::Format_RGB32);
+    // One mosaic per size for the whole run: its pages are faulted in once,
+    // outside the timed loads, as the window's mosaic of a repeated view is.
+    static std::map<int, QImage> mosaics;
+    QImage& mosaic = mosaics[n];
+    if (mosaic.isNull()) mosaic = QImage(n * TileSize, n * TileSize, QImage::Format_RGB32);
     mosaic.fill(Qt::white);
     QEventLoop loop;
     bool complete = false;
@@ -111,6 +127,53 @@ TRun Load(TTileLoader& loader, int n) {
     return run;
 }
 
+// The URLs of the tiles a load of an n x n view at BenchLocation asks for.
+QStringList ViewUrls(const QString& base, int n) {
+    QStringList urls;
+    const TTileLocation location = BenchLocation();
+    for (int j = -1; j <= n; ++j) {
+        for (int i = -1; i <= n; ++i) {
+            TTileLocation tile = location;
+            tile.Tile = TPoint{location.Tile.X + i, location.Tile.Y + j};
+            WrapTileColumn(tile.Tile.X, tile.Zone, tile.Scale);
+            urls << BuildTileUrl(tile, base);
+        }
+    }
+    return urls;
+}
+
+// Wall time of curl fetching urls 14 at a time (its start included), or a
+// negative number when curl is missing or fails.
+double CurlMs(const QStringList& urls) {
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty()) return -1;
+    QTemporaryFile config;
+    if (!config.open()) return -1;
+    {
+        QTextStream out(&config);
+        for (const QString& url : urls)
+            out << "url = \"" << url << "\"\noutput = \"/dev/null\"\n";
+    }
+    config.flush();
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(curl, {"--silent", "--fail", "--parallel", "--parallel-max",
+                         QString::number(TTileLoader::BroadbandWorkers), "--config",
+                         config.fileName()});
+    if (!process.waitForFinished(600000) || process.exitCode() != 0) return -1;
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+void PrintCurl(const TRun& run, double curlMs) {
+    if (curlMs < 0) {
+        std::printf("%-34s curl failed or missing\n", "");
+        return;
+    }
+    std::printf("%-34s curl --parallel-max 14 %8.1f ms  %8.1f tiles/s  ratio %.2f\n", "",
+                curlMs, run.Tiles / (curlMs / 1000.0), run.Milliseconds / curlMs);
+}
+
 void Print(const char* what, const TRun& run) {
     std::printf("%-34s tiles %4d  wall %8.1f ms  %8.1f tiles/s  cpu %7.1f ms  hits %4d  lost %d\n",
                 what, run.Tiles, run.Milliseconds, run.Tiles / (run.Milliseconds / 1000.0),
@@ -128,18 +191,25 @@ int main(int argc, char** argv) {
     const QCommandLineOption sizeOpt("size", "Tiles per side of the cold view.", "n", "20");
     const QCommandLineOption reloadOpt("reload-size", "Tiles per side of the reload.", "n", "10");
     const QCommandLineOption fastOpt("fast-size", "Tiles per side at 0 ms latency.", "n", "20");
+    const QCommandLineOption roundsOpt("rounds", "Loads at 0 ms latency.", "n", "3");
+    const QCommandLineOption fastOnlyOpt("fast-only", "Only the loads at 0 ms latency.");
+    const QCommandLineOption noCurlOpt("no-curl", "Without the curl anchor.");
+    const QCommandLineOption serviceOpt("service", "A running service for the 0 ms loads.", "url");
     const QCommandLineOption tilesOpt("tiles", "The varrow-tiles executable.", "path",
                                       QStringLiteral(VARROW_TILES_EXECUTABLE));
-    parser.addOptions({latencyOpt, sizeOpt, reloadOpt, fastOpt, tilesOpt});
+    parser.addOptions({latencyOpt, sizeOpt, reloadOpt, fastOpt, roundsOpt, fastOnlyOpt, noCurlOpt,
+                       serviceOpt, tilesOpt});
     parser.process(app);
     const int latency = parser.value(latencyOpt).toInt();
     const int size = parser.value(sizeOpt).toInt();
     const int reloadSize = parser.value(reloadOpt).toInt();
     const int fastSize = parser.value(fastOpt).toInt();
+    const int rounds = parser.value(roundsOpt).toInt();
+    const bool withCurl = !parser.isSet(noCurlOpt);
     const QString executable = parser.value(tilesOpt);
 
     try {
-        {
+        if (!parser.isSet(fastOnlyOpt)) {
             TServer server;
             if (!server.Start(executable, latency)) {
                 std::fprintf(stderr, "cannot start %s\n", qPrintable(executable));
@@ -164,6 +234,7 @@ int main(int argc, char** argv) {
             Print(qPrintable(QStringLiteral("cold %1 x %1, empty cache").arg(size)), cold);
             std::printf("%-34s ideal %.1f ms  ratio %.3f\n", "", ideal,
                         ideal > 0 ? cold.Milliseconds / ideal : 0.0);
+            if (withCurl) PrintCurl(cold, CurlMs(ViewUrls(server.Base, size)));
 
             TTileLoader small(std::make_shared<TTileServiceSource>(server.Base));
             small.SetMaxWorkers(TTileLoader::BroadbandWorkers);
@@ -173,20 +244,22 @@ int main(int argc, char** argv) {
         }
         {
             TServer server;
-            if (!server.Start(executable, 0)) {
+            if (!server.Start(executable, 0, parser.value(serviceOpt))) {
                 std::fprintf(stderr, "cannot start %s\n", qPrintable(executable));
                 return 1;
             }
             TTileLoader loader(std::make_shared<TTileServiceSource>(server.Base));
             loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
             Load(loader, fastSize); // the service renders and encodes every tile once
-            for (int round = 1; round <= 3; ++round) {
+            const QStringList urls = ViewUrls(server.Base, fastSize);
+            for (int round = 1; round <= rounds; ++round) {
                 loader.Cache().Clear();
                 const TRun fast = Load(loader, fastSize);
                 Print(
                     qPrintable(
                         QStringLiteral("0 ms latency %1 x %1, round %2").arg(fastSize).arg(round)),
                     fast);
+                if (withCurl) PrintCurl(fast, CurlMs(urls));
             }
         }
     } catch (const std::exception& error) {

@@ -7,7 +7,7 @@ VARROW_BUILD="${VARROW_BUILD:-$VARROW_ROOT/build}"
 # Debian packages the build and the program need.
 VARROW_BUILD_PACKAGES=(
   cmake g++ make pkg-config
-  qt6-base-dev libcurl4-openssl-dev libpugixml-dev libgif-dev libpng-dev libcpp-httplib-dev zlib1g-dev
+  qt6-base-dev libcurl4-openssl-dev libpugixml-dev libgif-dev libpng-dev libjpeg-dev libcpp-httplib-dev zlib1g-dev
   fonts-dejavu-core
 )
 # Extra packages the tests use to check our files with other programs.

@@ -9,7 +9,7 @@ void TDemoSource::FetchTile(TIdHTTPEx&, const TTileLocation& location, QImage& b
                                     location.Tile.X, location.Tile.Y, location.Zone};
     const std::string problem = demo::TileAddressProblem(address);
     if (!problem.empty()) throw TTileError("The demo landscape has no such tile: " + problem);
-    bitmap = demo::RenderTile(address).convertToFormat(QImage::Format_RGB888);
+    bitmap = demo::RenderTile(address);
 }
 
 } // namespace varrow

@@ -72,7 +72,7 @@ public:
     // GET url into Body; throws THttpError on any failure, including an HTTP
     // status outside 200..299 (THttpClosed for a close).
     void GetBody(const QString& url);
-    // GetBody, then decode Body into bitmap (24 bits per pixel); throws on failure.
+    // GetBody, then decode Body into bitmap (Format_RGB32); throws on failure.
     bool GetBitmap(const QString& url, QImage& bitmap);
     // Any thread: fails the running request at once. A close that arrives
     // between two requests fails the next one, so an abort can never miss a

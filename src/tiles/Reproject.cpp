@@ -145,8 +145,8 @@ TMercatorPixel TReprojection::Interpolated(double u, double v) const {
 
 void TReprojection::Render(const std::vector<QImage>& tiles, QImage& bitmap) const {
     const TComposite composite = Compose(m_range, tiles);
-    if (bitmap.size() != QSize(TileSize, TileSize) || bitmap.format() != QImage::Format_RGB888)
-        bitmap = QImage(TileSize, TileSize, QImage::Format_RGB888);
+    if (bitmap.size() != QSize(TileSize, TileSize) || bitmap.format() != QImage::Format_RGB32)
+        bitmap = QImage(TileSize, TileSize, QImage::Format_RGB32);
     if (bitmap.isNull()) throw std::bad_alloc();
 
     // Footprint samples per axis, and their offsets in target pixels.
@@ -161,7 +161,7 @@ void TReprojection::Render(const std::vector<QImage>& tiles, QImage& bitmap) con
         const double v = r + 0.5;
         const int j = std::min(static_cast<int>(v / m_step), m_nodesPerSide - 2);
         const double tv = v / m_step - j;
-        uchar* out = bitmap.scanLine(r);
+        auto* out = reinterpret_cast<QRgb*>(bitmap.scanLine(r));
         for (int i = 0; i + 1 < m_nodesPerSide; ++i) {
             // Along a row the control cell's mapping is linear.
             const TMercatorPixel a = Node(i, j), b = Node(i + 1, j);
@@ -184,24 +184,25 @@ void TReprojection::Render(const std::vector<QImage>& tiles, QImage& bitmap) con
                             AddBilinear(composite, x + duX * offsets[su] + dvX * offsets[sv],
                                         y + duY * offsets[su] + dvY * offsets[sv], acc);
                 }
-                uchar* px = out + 3 * col;
-                for (int k = 0; k < 3; ++k)
-                    px[k] = static_cast<uchar>((acc[k] + scale / 2) / scale);
+                const auto channel = [&](int k) {
+                    return static_cast<int>((acc[k] + scale / 2) / scale);
+                };
+                out[col] = qRgb(channel(0), channel(1), channel(2));
             }
         }
     }
 }
 
 void ConvertToGrey(QImage& bitmap) {
-    if (bitmap.format() != QImage::Format_RGB888)
-        bitmap = bitmap.convertToFormat(QImage::Format_RGB888);
+    if (bitmap.format() != QImage::Format_RGB32)
+        bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
     for (int r = 0; r < bitmap.height(); ++r) {
-        uchar* px = bitmap.scanLine(r);
-        for (int c = 0; c < bitmap.width(); ++c, px += 3) {
+        auto* px = reinterpret_cast<QRgb*>(bitmap.scanLine(r));
+        for (int c = 0; c < bitmap.width(); ++c) {
             // Rec. 601 luma, in integers.
-            const auto y =
-                static_cast<uchar>((299 * px[0] + 587 * px[1] + 114 * px[2] + 500) / 1000);
-            px[0] = px[1] = px[2] = y;
+            const int y =
+                (299 * qRed(px[c]) + 587 * qGreen(px[c]) + 114 * qBlue(px[c]) + 500) / 1000;
+            px[c] = qRgb(y, y, y);
         }
     }
 }

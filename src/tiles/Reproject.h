@@ -55,7 +55,7 @@ public:
     TMercatorPixel Interpolated(double u, double v) const;
     TMercatorPixel Exact(double u, double v) const;
 
-    // Fills bitmap (200 × 200, Format_RGB888) from the source tiles of
+    // Fills bitmap (200 × 200, Format_RGB32) from the source tiles of
     // SourceTiles(), rows north to south and west to east within a row, each
     // 256 × 256; a null image stands for a tile the service does not have
     // and comes out white.

@@ -26,7 +26,7 @@ std::size_t BytesOf(const QImage& image) {
 QImage Decode(const QByteArray& body, const QString& url) {
     QImage image;
     DecodeImage(body, url, image, QSize(MercatorTileSize, MercatorTileSize));
-    return image.convertToFormat(QImage::Format_RGB32);
+    return image;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "TileCache.h"
 
+#include "TilePixels.h"
+
 #include <cstring>
 
 namespace varrow {
@@ -67,8 +69,14 @@ int TTileCache::FindSlot() const {
     return chosen;
 }
 
-void TTileCache::Store(const QImage& bitmap, const TTileLocation& location, const QString& source,
+void TTileCache::Store(const QImage& tile, const TTileLocation& location, const QString& source,
                        int age) {
+    // Narrowed before the lock, into memory of the storing thread's own that
+    // stays mapped: workers storing at once wait only for a copy.
+    thread_local QImage narrow;
+    const bool wide = tile.format() != QImage::Format_RGB888;
+    if (wide) NarrowTile(tile, narrow);
+    const QImage& bitmap = wide ? narrow : tile;
     std::lock_guard<std::mutex> guard(Lock);
     TTileEntry& entry = Entries[static_cast<size_t>(FindSlot())];
     entry.Location = location;

@@ -42,8 +42,9 @@ public:
     // another tile.
     // On a hit: the slot's age becomes 0, target gets the tile, true.
     bool Lookup(const TTileLocation& key, const QString& source, QImage& target);
-    // Copies bitmap and location into the slot FindSlot picks.
-    void Store(const QImage& bitmap, const TTileLocation& location, const QString& source, int age);
+    // Copies tile (24 bits per pixel in the slot, whatever it comes in) and
+    // location into the slot FindSlot picks.
+    void Store(const QImage& tile, const TTileLocation& location, const QString& source, int age);
 
     // A copy of one slot, for the tile info dialog and for checks.
     TTileEntry Entry(int index) const;

@@ -1,6 +1,7 @@
 #include "TileLoader.h"
 
 #include "NetLib.h"
+#include "TilePixels.h"
 #include "TileWorkerThread.h"
 
 #include <QCoreApplication>
@@ -53,7 +54,8 @@ TTileLoader::~TTileLoader() {
     Wake.notify_all();
     if (Dispatcher.joinable()) Dispatcher.join();
     Abort();
-    // Workers that ended after the dispatcher stopped are joined here.
+    // No worker runs now; their threads' last posts are made once these are joined.
+    Threads.Stop();
     std::vector<std::unique_ptr<TTileWorkerThread>> finished;
     {
         std::lock_guard<std::mutex> guard(Lock);
@@ -214,10 +216,10 @@ void TTileLoader::BeginLoad(int total) {
     ReportProgress();
 }
 
-void TTileLoader::QueueRequest(QImage* canvas, TPoint position, const TTileLocation& location) {
+void TTileLoader::QueueRequest(const TTileRequest& request) {
     {
         std::lock_guard<std::mutex> guard(Lock);
-        Pending.push_back(TTileRequest{canvas, position, location});
+        Pending.push_back(request);
     }
     Wake.notify_all();
 }
@@ -226,7 +228,7 @@ void TTileLoader::DrawOnCanvas(const QImage& tile, QImage& canvas, TPoint positi
                                const TTileLocation& location) {
     {
         std::lock_guard<std::recursive_mutex> guard(CanvasMutex);
-        TTileWorkerThread::DrawTile(tile, canvas, position, location);
+        DrawTilePixels(tile, canvas, position, location.Outline);
     }
     if (OnTileDrawn) OnTileDrawn(QRect(position.X, position.Y, TileSize, TileSize));
 }
@@ -279,7 +281,7 @@ void TTileLoader::LoadView(QImage& canvas, const TTileLocation& location, bool o
                 ReportProgress();
                 if (LoadGeneration != generation) return;
             } else {
-                QueueRequest(&canvas, position, request);
+                QueueRequest(TTileRequest{&canvas, position, request, generation});
             }
         }
     }
@@ -291,22 +293,25 @@ void TTileLoader::ClearPending() {
 }
 
 void TTileLoader::StopWorkers() {
-    std::vector<TTileWorkerThread*> running;
     {
+        // Under the lock: a worker leaves the list, and may be freed, on its
+        // own thread. Telling one to stop never waits for it.
         std::lock_guard<std::mutex> guard(Lock);
-        for (const auto& worker : ActiveWorkers)
-            running.push_back(worker.get());
+        for (auto it = ActiveWorkers.rbegin(); it != ActiveWorkers.rend(); ++it)
+            if (!(*it)->AbortRequested()) (*it)->RequestAbort();
     }
-    // Workers leave ActiveWorkers only in WorkerDone, which runs on this thread,
-    // so every one of them is alive until the events below are served.
-    for (auto it = running.rbegin(); it != running.rend(); ++it)
-        if (!(*it)->AbortRequested()) (*it)->RequestAbort();
+    // A worker posts its delivery after leaving the list, so this thread wakes
+    // for every worker's end. What the deliveries carry belongs to an old
+    // generation and is dropped.
     while (IsBusy()) {
         // Only what the workers hand over (drawing, errors, their end): user
         // input waits, so no click can start anything inside the abort.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
                                         QEventLoop::WaitForMoreEvents);
     }
+    // Every worker left its tile before leaving the list: what the last ones
+    // left is counted now, not after the abort.
+    DeliverArrived();
 }
 
 void TTileLoader::Abort() {
@@ -315,7 +320,7 @@ void TTileLoader::Abort() {
         return;
     }
     if (Aborting.load()) return;
-    ++LoadGeneration;
+    AbortedGeneration.store(LoadGeneration++);
     {
         // Under the queue lock, so the dispatcher cannot start one more worker
         // after the workers have been told to stop.
@@ -350,7 +355,7 @@ void TTileLoader::Abort() {
 bool TTileLoader::StartWorker(const TTileRequest& request) {
     if (Aborting.load()) return false;
     auto worker = std::make_unique<TTileWorkerThread>(request.Canvas, &TileCache, request.Location,
-                                                      request.Position);
+                                                      request.Position, request.Generation);
     worker->Loader = this;
     worker->PacketHandler = [this](TIdHTTPEx* sender) { PacketReceived(sender); };
     worker->StatusHandler = [this](TIdHTTPEx* sender, const QString& text) {
@@ -362,7 +367,7 @@ bool TTileLoader::StartWorker(const TTileRequest& request) {
     // Listed before its thread runs, so its end always finds it here.
     ActiveWorkers.push_back(std::move(worker));
     try {
-        started->Start();
+        started->Start(Threads);
     } catch (...) {
         ActiveWorkers.pop_back();
         return false;
@@ -375,7 +380,7 @@ void TTileLoader::ReapFinished(std::unique_lock<std::mutex>& lock) {
         std::vector<std::unique_ptr<TTileWorkerThread>> finished;
         finished.swap(Finished);
         lock.unlock();
-        finished.clear(); // joins threads that have already ended their work
+        finished.clear(); // workers that have made their last call
         lock.lock();
     }
 }
@@ -405,13 +410,6 @@ void TTileLoader::DispatcherLoop() {
     }
 }
 
-void TTileLoader::TileFetched(const QImage& tile, QImage* canvas, TPoint position,
-                              const TTileLocation& location) {
-    PostToGuiThread([this, tile, canvas, position, location] {
-        DrawOnCanvas(tile, *canvas, position, location);
-    });
-}
-
 void TTileLoader::ShowError(const QString& message) {
     PostToGuiThread([this, message] {
         if (OnError)
@@ -421,8 +419,27 @@ void TTileLoader::ShowError(const QString& message) {
     });
 }
 
-void TTileLoader::WorkerEnded(TTileWorkerThread* worker) {
-    PostToGuiThread([this, worker] { WorkerDone(worker); });
+void TTileLoader::WorkerFinished(TTileWorkerThread* worker) {
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        TArrivedTile arrived{TTileRequest{worker->Canvas(), worker->Position(), worker->Location(),
+                                          worker->Generation()},
+                             worker->Tile()};
+        Arrived.push_back(std::move(arrived));
+        // The slot is free now, not when the GUI thread gets round to it: the
+        // dispatcher starts the next worker while this tile waits to be drawn.
+        auto it = std::find_if(ActiveWorkers.begin(), ActiveWorkers.end(),
+                               [worker](const auto& active) { return active.get() == worker; });
+        if (it != ActiveWorkers.end()) {
+            Finished.push_back(std::move(*it));
+            ActiveWorkers.erase(it);
+        }
+        post = !ArrivalPosted;
+        ArrivalPosted = true;
+    }
+    Wake.notify_all();
+    if (post) PostToGuiThread([this] { DeliverArrived(); });
 }
 
 void TTileLoader::PacketReceived(TIdHTTPEx*) {
@@ -439,19 +456,35 @@ void TTileLoader::StatusChanged(TIdHTTPEx*, const QString& text) {
     ReportProgress();
 }
 
-void TTileLoader::WorkerDone(TTileWorkerThread* worker) {
-    if (worker->Lost()) LostCount.fetch_add(1);
+void TTileLoader::DeliverArrived() {
+    std::vector<TArrivedTile> arrived;
     {
         std::lock_guard<std::mutex> guard(Lock);
-        auto it = std::find_if(ActiveWorkers.begin(), ActiveWorkers.end(),
-                               [worker](const auto& active) { return active.get() == worker; });
-        if (it != ActiveWorkers.end()) {
-            Finished.push_back(std::move(*it));
-            ActiveWorkers.erase(it);
-        }
+        arrived.swap(Arrived);
+        ArrivalPosted = false;
     }
-    Wake.notify_all();
-    DoneCount.fetch_add(1);
+    bool counted = false;
+    for (const TArrivedTile& tile : arrived) {
+        if (tile.Request.Generation != LoadGeneration.load()) {
+            // The load being aborted still counts its lost tiles; nothing of
+            // it is drawn, and nothing of an older load counts at all.
+            if (Aborting.load() && tile.Request.Generation == AbortedGeneration.load() &&
+                tile.Tile.isNull())
+                LostCount.fetch_add(1);
+            continue;
+        }
+        if (tile.Tile.isNull()) {
+            LostCount.fetch_add(1);
+        } else {
+            DrawOnCanvas(tile.Tile, *tile.Request.Canvas, tile.Request.Position,
+                         tile.Request.Location);
+            // The drawing handler aborted or restarted the load.
+            if (tile.Request.Generation != LoadGeneration.load()) continue;
+        }
+        DoneCount.fetch_add(1);
+        counted = true;
+    }
+    if (!counted) return;
     BytesCount.store(0);
     ReportProgress();
 }

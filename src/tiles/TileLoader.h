@@ -17,6 +17,7 @@
 #include "TileCache.h"
 #include "TileLibrary.h"
 #include "TileSource.h"
+#include "WorkerThreads.h"
 
 #include <QImage>
 #include <QRect>
@@ -48,6 +49,13 @@ struct TTileRequest {
     QImage* Canvas = nullptr;
     TPoint Position;        // top-left corner of the tile in mosaic pixels
     TTileLocation Location; // the tile to fetch, with its Outline flag
+    int Generation = 0;     // of the load that asked for it
+};
+
+// A worker's outcome, waiting for the GUI thread to draw and count it.
+struct TArrivedTile {
+    TTileRequest Request;
+    QImage Tile; // null when the tile was lost
 };
 
 class TTileLoader {
@@ -129,19 +137,19 @@ private:
 
     // Called by workers on their own threads.
     void CountRetry(const QString& error);
-    void TileFetched(const QImage& tile, QImage* canvas, TPoint position,
-                     const TTileLocation& location);
     void ShowError(const QString& message);
-    void WorkerEnded(TTileWorkerThread* worker);
+    // The worker's last call: frees its slot and leaves its tile for the GUI thread.
+    void WorkerFinished(TTileWorkerThread* worker);
 
     void PacketReceived(TIdHTTPEx* sender);
     void StatusChanged(TIdHTTPEx* sender, const QString& text);
-    void WorkerDone(TTileWorkerThread* worker);
+    // GUI thread: draws and counts every tile that has arrived since the last call.
+    void DeliverArrived();
 
     void BeginLoad(int total);
     void ReportProgress();
     void DeliverProgress();
-    void QueueRequest(QImage* canvas, TPoint position, const TTileLocation& location);
+    void QueueRequest(const TTileRequest& request);
     void DrawOnCanvas(const QImage& tile, QImage& canvas, TPoint position,
                       const TTileLocation& location);
     void StopWorkers();
@@ -155,6 +163,7 @@ private:
     TTileCache TileCache;
     std::recursive_mutex CanvasMutex;
     std::unique_ptr<QObject> Context; // lives on the GUI thread; posted work runs there
+    TWorkerThreads Threads;           // what the workers run on
 
     // Queue, active and finished workers, settings the dispatcher reads.
     mutable std::mutex Lock;
@@ -162,6 +171,10 @@ private:
     std::deque<TTileRequest> Pending;
     std::vector<std::unique_ptr<TTileWorkerThread>> ActiveWorkers;
     std::vector<std::unique_ptr<TTileWorkerThread>> Finished; // joined by the dispatcher
+    // Tiles handed over by workers: one posted delivery draws them all, so a
+    // fast service costs the GUI thread one event per batch, not two per tile.
+    std::vector<TArrivedTile> Arrived;
+    bool ArrivalPosted = false;
     bool StopRequested = false;
     TTileSourcePtr SourceValue;
     int TimeOutValue;
@@ -171,6 +184,7 @@ private:
     // handler aborted or restarted it stops laying out its tiles, and every
     // report says which load it is of.
     std::atomic<int> LoadGeneration{0};
+    std::atomic<int> AbortedGeneration{-1}; // the load the running abort ends
     std::atomic<int> MaxWorkersValue{InitialMaxWorkers};
     std::atomic<int> DoneCount{0};
     std::atomic<int> TotalCount{0};

@@ -36,7 +36,7 @@ public:
     virtual QString Attribution() const { return QString(); }
 
     // One attempt, on a worker thread; fills bitmap with the tile (200 × 200,
-    // Format_RGB888) or throws std::exception with the reason. client is the
+    // Format_RGB32, the mosaic's format) or throws std::exception with the reason. client is the
     // worker's HTTP client: its watchdog, its abort and its notifications
     // apply to whatever the source fetches with it. May run on several
     // threads at once.

@@ -1,42 +1,28 @@
 #include "TileWorkerThread.h"
 
+#include "TileBuffers.h"
 #include "TileCache.h"
 #include "TileLoader.h"
-
-#include <QPainter>
+#include "WorkerThreads.h"
 
 #include <exception>
 
 namespace varrow {
 
 TTileWorkerThread::TTileWorkerThread(QImage* canvas, TTileCache* cache,
-                                     const TTileLocation& location, TPoint position)
-    : Cache(cache), TilePosition(position), TileLocation(location), Canvas(canvas) {}
+                                     const TTileLocation& location, TPoint position,
+                                     int generation)
+    : Cache(cache), TilePosition(position), TileLocation(location), CanvasImage(canvas),
+      LoadGeneration(generation) {}
 
-TTileWorkerThread::~TTileWorkerThread() {
-    if (Thread.joinable()) Thread.join();
-}
-
-void TTileWorkerThread::Start() {
-    Thread = std::thread(&TTileWorkerThread::Execute, this);
+void TTileWorkerThread::Start(TWorkerThreads& threads) {
+    threads.Run([this] { Execute(); });
 }
 
 void TTileWorkerThread::RequestAbort() {
     AbortFlag.store(true);
     std::lock_guard<std::mutex> guard(HttpLock);
     if (Http) Http->CloseConnection();
-}
-
-void TTileWorkerThread::DrawTile(const QImage& bitmap, QImage& canvas, TPoint position,
-                                 const TTileLocation& location) {
-    QPainter painter(&canvas);
-    painter.drawImage(position.X, position.Y, bitmap);
-    if (location.Outline) {
-        // A one-pixel frame over the tile's outermost rows and columns.
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Qt::black, 0));
-        painter.drawRect(position.X, position.Y, TileSize - 1, TileSize - 1);
-    }
 }
 
 bool TTileWorkerThread::FetchTile(TIdHTTPEx& client, QImage& bitmap, const TTileLocation& location,
@@ -68,6 +54,7 @@ bool TTileWorkerThread::FetchWithRetries() {
         Http = client.get();
     }
     bool fetched = false;
+    Bitmap = NewTileImage(); // sources that decode reuse its memory
     for (int attempt = 0; attempt < MaxAttempts && !fetched; ++attempt) {
         if (AbortFlag.load()) break;
         QString error;
@@ -91,7 +78,8 @@ void TTileWorkerThread::Execute() {
     }
     if (fetched) {
         try {
-            Loader->TileFetched(Bitmap, Canvas, TilePosition, TileLocation);
+            if (Bitmap.format() != QImage::Format_RGB32)
+                Bitmap = Bitmap.convertToFormat(QImage::Format_RGB32);
             Cache->Store(Bitmap, TileLocation, Source->Key(), 0);
         } catch (const std::exception& error) {
             Loader->ShowError(QString::fromUtf8(error.what()));
@@ -99,10 +87,11 @@ void TTileWorkerThread::Execute() {
             Loader->ShowError(QStringLiteral("Unknown error while storing a tile."));
         }
     } else {
+        Bitmap = QImage();
         LostFlag.store(true);
     }
     // The last touch of this object on this thread: the loader frees it later.
-    Loader->WorkerEnded(this);
+    Loader->WorkerFinished(this);
 }
 
 } // namespace varrow

@@ -1,8 +1,8 @@
 #pragma once
 
-// One tile download on a thread of its own: fetch with retries, hand the tile
-// to the GUI thread for drawing, keep a copy in the cache, then tell the loader
-// that it has ended.
+// One tile download on a thread of its own: fetch with retries, keep a copy in
+// the cache, then hand the tile to the loader, which frees the worker's slot at
+// once and has the tile drawn on the GUI thread.
 
 #include "NetLib.h"
 #include "TileLibrary.h"
@@ -13,12 +13,12 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
 namespace varrow {
 
 class TTileCache;
 class TTileLoader;
+class TWorkerThreads;
 
 class TTileWorkerThread {
 public:
@@ -28,9 +28,9 @@ public:
     // Created by the loader, which sets Loader and the handlers and lists the
     // worker as active before calling Start.
     TTileWorkerThread(QImage* canvas, TTileCache* cache, const TTileLocation& location,
-                      TPoint position);
-    // Joins the thread: the loader frees a worker only after it has ended.
-    ~TTileWorkerThread();
+                      TPoint position, int generation);
+    // The loader frees a worker only after its last call, WorkerFinished.
+    ~TTileWorkerThread() = default;
     TTileWorkerThread(const TTileWorkerThread&) = delete;
     TTileWorkerThread& operator=(const TTileWorkerThread&) = delete;
 
@@ -40,18 +40,18 @@ public:
     TTileSourcePtr Source;        // where the tile comes from
     int RequestTimeOut = TimeOut; // watchdog of each attempt, milliseconds
 
-    void Start();
+    // Runs the download on one of threads.
+    void Start(TWorkerThreads& threads);
     // GUI thread: no further attempt, and the running one fails at once.
     void RequestAbort();
     bool AbortRequested() const { return AbortFlag.load(); }
     bool Lost() const { return LostFlag.load(); }
     const TTileLocation& Location() const { return TileLocation; }
     TPoint Position() const { return TilePosition; }
-
-    // GUI thread: draws the tile unscaled at position (clipped by the canvas)
-    // and frames it in black when the location's Outline is set.
-    static void DrawTile(const QImage& bitmap, QImage& canvas, TPoint position,
-                         const TTileLocation& location);
+    QImage* Canvas() const { return CanvasImage; }
+    int Generation() const { return LoadGeneration; }
+    // The fetched tile (Format_RGB32); null when it was lost.
+    const QImage& Tile() const { return Bitmap; }
     // One attempt; false on any failure, whose reason goes to *error.
     static bool FetchTile(TIdHTTPEx& client, QImage& bitmap, const TTileLocation& location,
                           const TTileSource& source, QString* error = nullptr);
@@ -64,12 +64,12 @@ private:
     QImage Bitmap;
     TPoint TilePosition;
     TTileLocation TileLocation;
-    QImage* Canvas;
+    QImage* CanvasImage;
+    int LoadGeneration; // of the load that queued the tile
     std::atomic<bool> LostFlag{false};
     std::atomic<bool> AbortFlag{false};
     std::mutex HttpLock; // guards Http against an abort closing a freed client
     TIdHTTPEx* Http = nullptr;
-    std::thread Thread;
 };
 
 } // namespace varrow

@@ -1,5 +1,7 @@
 #include "WebImageLoader.h"
 
+#include "JpegDecoder.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -89,6 +91,19 @@ void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap, QSi
             throw TImageError(
                 (QStringLiteral("Unsupport Image Type: ") + extension).toUtf8().toStdString());
     }
+    if (kind == TWebImageKind::Jpeg) {
+        QSize size;
+        switch (DecodeJpeg(body, required, bitmap, size)) {
+        case TJpegResult::Decoded:
+            return;
+        case TJpegResult::WrongSize:
+            WrongSize(size, required);
+        case TJpegResult::Failed:
+            throw TImageError("Cannot decode the JPEG image.");
+        case TJpegResult::Unsupported:
+            break; // CMYK and the like: Qt's reader converts them
+        }
+    }
     const char* format = QtFormatOf(kind);
     QBuffer buffer;
     buffer.setData(body);
@@ -103,8 +118,8 @@ void DecodeImage(const QByteArray& body, const QString& url, QImage& bitmap, QSi
         throw TImageError(
             QStringLiteral("Cannot decode the %1 image.").arg(QLatin1String(format)).toStdString());
     if (required.isValid() && decoded.size() != required) WrongSize(decoded.size(), required);
-    // Palette GIFs, grey PNGs and 32-bit BMPs all end up as plain RGB.
-    QImage converted = decoded.convertToFormat(QImage::Format_RGB888);
+    // Palette GIFs, grey PNGs and 24-bit BMPs all end up in the mosaic's format.
+    QImage converted = decoded.convertToFormat(QImage::Format_RGB32);
     if (converted.isNull()) throw TImageError("Not enough memory to convert the image.");
     bitmap = std::move(converted);
 }

@@ -2,7 +2,7 @@
 
 // Decoding of downloaded tile images: the format is told by the body's leading
 // bytes, and only when they name none by the URL's extension. The result is
-// always 24 bits per pixel, whatever the source.
+// always in the mosaic's format (Format_RGB32), whatever the source.
 
 #include <QByteArray>
 #include <QImage>
@@ -30,7 +30,7 @@ TWebImageKind ImageKindFromSignature(const QByteArray& head);
 QString UrlExtension(const QString& url);
 TWebImageKind ImageKindFromExtension(const QString& extension);
 
-// Fills bitmap (Format_RGB888) from body, or throws TImageError: "Stream read
+// Fills bitmap (Format_RGB32) from body, or throws TImageError: "Stream read
 // error" for a body shorter than SignatureLength, "Unsupport Image Type: " and
 // the extension when no kind is found, or a decoding message. With a required
 // size, an image of another size fails ("Tile is W × H pixels, not 200 ×

@@ -66,7 +66,7 @@ TReprojectedTile ReprojectDemoTile(const TTileLocation& location, int maxZoom) {
     plan.Render(PaintSourceTiles(plan, location.Theme), t.Reprojected);
     const demo::TileAddress address{ThemeCode(location.Theme), ScaleCode(location.Scale),
                                     location.Tile.X, location.Tile.Y, location.Zone};
-    t.Direct = demo::RenderTile(address, {false, false}).convertToFormat(QImage::Format_RGB888);
+    t.Direct = demo::RenderTile(address, {false, false});
     t.Mean = MeanError(t.Reprojected, t.Direct);
     t.Blurred = MeanError(Shrunk(t.Reprojected), Shrunk(t.Direct));
     double best = std::numeric_limits<double>::max();

@@ -265,8 +265,8 @@ TEST_F(MapSourceSetting, TheDemoSourcePaintsWhatVarrowTilesServes) {
     TTileLocation location; // the program's default view: Topo, 512 m, tile (3, 35), zone 13
     location.Tile = TPoint{3, 35};
     demo->FetchTile(client, location, tile);
-    EXPECT_EQ(tile.format(), QImage::Format_RGB888);
-    EXPECT_EQ(tile, demo::RenderTile({2, 19, 3, 35, 13}).convertToFormat(QImage::Format_RGB888));
+    EXPECT_EQ(tile.format(), QImage::Format_RGB32);
+    EXPECT_EQ(tile, demo::RenderTile({2, 19, 3, 35, 13}));
     location.Scale = 1024.0; // scale code 20: no such tile
     EXPECT_THROW(demo->FetchTile(client, location, tile), TTileError);
 }
