@@ -235,6 +235,22 @@ void TIdHTTPEx::Status(const QString& text) {
     }
 }
 
+void TIdHTTPEx::Reuse() {
+    TimeOut = DefaultTimeOut;
+    MaxBodyBytes = 0;
+    UserAgent.clear();
+    HostConnectionLimit = 0;
+    HonourRetryAfter = false;
+    Body.clear();
+    OnPacketRecvd = nullptr;
+    OnStatus = nullptr;
+    CloseRequested.store(false);
+    Received.clear();
+    TooLarge = false;
+    Host.clear();
+    HandlerError = nullptr;
+}
+
 void TIdHTTPEx::CloseConnection() {
     CloseRequested.store(true);
     curl_multi_wakeup(Multi);

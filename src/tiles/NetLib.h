@@ -74,6 +74,10 @@ public:
     void GetBody(const QString& url);
     // GetBody, then decode Body into bitmap (Format_RGB32); throws on failure.
     bool GetBitmap(const QString& url, QImage& bitmap);
+    // Back to the state of a new client, settings and a pending close
+    // included, keeping its libcurl handles: a worker thread reuses one client
+    // for tile after tile instead of making one per tile.
+    void Reuse();
     // Any thread: fails the running request at once. A close that arrives
     // between two requests fails the next one, so an abort can never miss a
     // request that was just starting.

@@ -57,11 +57,12 @@ bool TTileCache::Lookup(const TTileLocation& key, const QString& source, QImage&
 
 int TTileCache::FindSlot() const {
     int maximum = 0;
-    int chosen = 0;
+    int chosen = -1;
     for (size_t i = 0; i < Entries.size(); ++i) {
+        if (Entries[i].Writing) continue;
         const int age = Entries[i].Age;
         if (age == EmptyAge) return static_cast<int>(i);
-        if (age > maximum) {
+        if (chosen < 0 || age > maximum) {
             maximum = age;
             chosen = static_cast<int>(i);
         }
@@ -69,29 +70,58 @@ int TTileCache::FindSlot() const {
     return chosen;
 }
 
+namespace {
+
+// The tile's pixels into slot, 24 bits per pixel, in the slot's own memory
+// when it has it to itself.
+void WritePixels(const QImage& tile, QImage& slot) {
+    if (!slot.isDetached()) slot = QImage(); // still shown by whoever looked it up
+    if (tile.format() != QImage::Format_RGB888) {
+        NarrowTile(tile, slot);
+        return;
+    }
+    if (slot.size() != tile.size() || slot.format() != tile.format()) {
+        slot = tile.copy();
+        return;
+    }
+    const size_t rowBytes = static_cast<size_t>(qMin(slot.bytesPerLine(), tile.bytesPerLine()));
+    for (int y = 0; y < tile.height(); ++y)
+        std::memcpy(slot.scanLine(y), tile.constScanLine(y), rowBytes);
+}
+
+} // namespace
+
 void TTileCache::Store(const QImage& tile, const TTileLocation& location, const QString& source,
                        int age) {
-    // Narrowed before the lock, into memory of the storing thread's own that
-    // stays mapped: workers storing at once wait only for a copy.
-    thread_local QImage narrow;
-    const bool wide = tile.format() != QImage::Format_RGB888;
-    if (wide) NarrowTile(tile, narrow);
-    const QImage& bitmap = wide ? narrow : tile;
-    std::lock_guard<std::mutex> guard(Lock);
-    TTileEntry& entry = Entries[static_cast<size_t>(FindSlot())];
-    entry.Location = location;
-    entry.Source = source;
-    QImage& slot = entry.Bitmap;
-    if (slot.size() == bitmap.size() && slot.format() == bitmap.format() && !bitmap.isNull()) {
-        // The usual case: copy the pixels into the slot's own image, no allocation.
-        const size_t rowBytes =
-            static_cast<size_t>(qMin(slot.bytesPerLine(), bitmap.bytesPerLine()));
-        for (int y = 0; y < bitmap.height(); ++y)
-            std::memcpy(slot.scanLine(y), bitmap.constScanLine(y), rowBytes);
-    } else {
-        slot = bitmap.copy();
+    // The slot is taken out of the table while its pixels are written, so that
+    // workers storing at once copy side by side instead of one after another;
+    // meanwhile no lookup matches it and no other store picks it.
+    QImage pixels;
+    TTileEntry* entry = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        const int index = FindSlot();
+        if (index < 0) return; // every slot is being written: this tile is not kept
+        entry = &Entries[static_cast<size_t>(index)];
+        entry->Writing = true;
+        entry->Location.Scale = 0.0;
+        entry->Source.clear();
+        std::swap(pixels, entry->Bitmap);
     }
-    entry.Age = age;
+    try {
+        WritePixels(tile, pixels);
+    } catch (...) {
+        std::lock_guard<std::mutex> guard(Lock);
+        entry->Writing = false;
+        entry->Age = EmptyAge;
+        throw;
+    }
+    std::lock_guard<std::mutex> guard(Lock);
+    entry->Bitmap = std::move(pixels);
+    entry->Location = location;
+    entry->Source = source;
+    entry->Age = age;
+    entry->Writing = false;
 }
 
 TTileCache::TTileEntry TTileCache::Entry(int index) const {

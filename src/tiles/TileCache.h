@@ -25,6 +25,7 @@ public:
         TTileLocation Location;
         QString Source; // key of the tile source it came from
         int Age = EmptyAge;
+        bool Writing = false; // a store is filling it, outside the lock
     };
 
     TTileCache();

@@ -39,19 +39,23 @@ bool TTileWorkerThread::FetchTile(TIdHTTPEx& client, QImage& bitmap, const TTile
 }
 
 bool TTileWorkerThread::FetchWithRetries() {
-    std::unique_ptr<TIdHTTPEx> client;
+    // One client per thread, kept from tile to tile: making one (its handles,
+    // its wake-up sockets) cost as much as a request on a fast service.
+    thread_local std::unique_ptr<TIdHTTPEx> kept;
     try {
-        client = std::make_unique<TIdHTTPEx>();
+        if (!kept) kept = std::make_unique<TIdHTTPEx>();
     } catch (...) {
         return false;
     }
+    TIdHTTPEx* client = kept.get();
+    client->Reuse();
     client->OnPacketRecvd = PacketHandler;
     client->OnStatus = StatusHandler;
     client->TimeOut = RequestTimeOut;
     client->MaxBodyBytes = MaxTileBodyBytes;
     {
         std::lock_guard<std::mutex> guard(HttpLock);
-        Http = client.get();
+        Http = client;
     }
     bool fetched = false;
     Bitmap = NewTileImage(); // sources that decode reuse its memory
@@ -65,6 +69,9 @@ bool TTileWorkerThread::FetchWithRetries() {
         std::lock_guard<std::mutex> guard(HttpLock);
         Http = nullptr;
     }
+    // The handlers hold this worker's loader; the next tile sets its own.
+    client->OnPacketRecvd = nullptr;
+    client->OnStatus = nullptr;
     return fetched;
 }
 
