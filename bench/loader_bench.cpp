@@ -83,7 +83,14 @@ double CpuMs() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
+long MinorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
 struct TRun {
+    long Faults = 0; // minor page faults of this process during the load
     int Tiles = 0;
     double Milliseconds = 0;
     double CpuMilliseconds = 0; // this process, all threads
@@ -109,6 +116,7 @@ TRun Load(TTileLoader& loader, int n) {
     };
     QElapsedTimer clock;
     const double cpuBefore = CpuMs();
+    const long faultsBefore = MinorFaults();
     clock.start();
     loader.LoadView(mosaic, BenchLocation(), false, n, n);
     if (!complete) {
@@ -118,6 +126,7 @@ TRun Load(TTileLoader& loader, int n) {
     TRun run;
     run.Milliseconds = double(clock.nsecsElapsed()) / 1e6;
     run.CpuMilliseconds = CpuMs() - cpuBefore;
+    run.Faults = MinorFaults() - faultsBefore;
     run.Tiles = loader.Total();
     run.CacheHits = loader.CacheHits();
     run.Lost = loader.Lost();
@@ -175,9 +184,10 @@ void PrintCurl(const TRun& run, double curlMs) {
 }
 
 void Print(const char* what, const TRun& run) {
-    std::printf("%-34s tiles %4d  wall %8.1f ms  %8.1f tiles/s  cpu %7.1f ms  hits %4d  lost %d\n",
+    std::printf("%-34s tiles %4d  wall %8.1f ms  %8.1f tiles/s  cpu %7.1f ms  faults %6ld  hits "
+                "%4d  lost %d\n",
                 what, run.Tiles, run.Milliseconds, run.Tiles / (run.Milliseconds / 1000.0),
-                run.CpuMilliseconds, run.CacheHits, run.Lost);
+                run.CpuMilliseconds, run.Faults, run.CacheHits, run.Lost);
 }
 
 } // namespace
