@@ -122,16 +122,16 @@ void BuildKmlDocument(QIODevice& out, const TOverlayInfo& overlay, const QString
     WriteBytes(out, BuildKmlDocument(overlay, baseName));
 }
 
-void SaveBitmapAsJpeg(const QImage& bitmap, QIODevice& out) {
+void SaveBitmapAsJpeg(const QImage& bitmap, QIODevice& out, const TSaveProgress* progress) {
     // RGB32 carries an unused alpha byte; the JPEG is plain 24-bit colour either way.
     WriteJpeg(bitmap.format() == QImage::Format_RGB32 || bitmap.format() == QImage::Format_RGB888
                   ? bitmap
                   : bitmap.convertToFormat(QImage::Format_RGB32),
-              out);
+              out, progress);
 }
 
 void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewState& loadedView,
-                  bool placeExactly) {
+                  bool placeExactly, const TSaveProgress* progress) {
     if (mosaic.isNull()) throw EFileWriteError("There is no map to export");
     const QString base = KmzBaseName(fileName);
 
@@ -144,10 +144,14 @@ void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewS
             const TLatLongWarp warp(loadedView, mosaic.size());
             box = warp.Box();
             box.Href = OverlayImagePath(base, "png");
-            if (!warp.Warp(mosaic).save(&buffer, "PNG"))
-                throw EFileWriteError(fileName, QStringLiteral("cannot encode the overlay"));
+            // The warp is the first half of the work, the encoding the second.
+            const bool told = progress != nullptr && *progress;
+            const TSaveProgress firstHalf = [&](int p) { return (*progress)(p / 2); };
+            const TSaveProgress secondHalf = [&](int p) { return (*progress)(50 + p / 2); };
+            WriteTransparentPng(warp.Warp(mosaic, told ? &firstHalf : nullptr), buffer,
+                                told ? &secondHalf : nullptr);
         } else {
-            SaveBitmapAsJpeg(mosaic, buffer);
+            SaveBitmapAsJpeg(mosaic, buffer, progress);
         }
     }
     const QString imagePath = box.Href.isEmpty() ? OverlayImagePath(base) : box.Href;

@@ -9,6 +9,7 @@
 // No window here: the menu command (export/gui/ExportActions.h) and varrow-render both call
 // WriteKmzFile. Failures are raised as std::runtime_error with a message for the user.
 
+#include "io/SaveProgress.h"
 #include "workspace/MapViewState.h"
 
 #include <QByteArray>
@@ -58,14 +59,16 @@ QByteArray BuildKmlDocument(TOverlayInfo overlay, const QString& baseName);
 void BuildKmlDocument(QIODevice& out, const TOverlayInfo& overlay, const QString& baseName);
 
 // Baseline JPEG, quality 90, 24-bit colour.
-void SaveBitmapAsJpeg(const QImage& bitmap, QIODevice& out);
+void SaveBitmapAsJpeg(const QImage& bitmap, QIODevice& out,
+                      const TSaveProgress* progress = nullptr);
 
 // Writes the whole archive to fileName. The archive is built aside and replaces fileName only
 // once complete, so a failure leaves whatever file was there as it was. Placed exactly, the
 // map is warped into a latitude/longitude grid first (a PNG, transparent where its box
 // reaches past the map) and its box is exact; otherwise the box is the corners' and the
-// image the mosaic as it is.
+// image the mosaic as it is. With progress, it hears how far the export is and may cancel it
+// (ESaveCancelled), leaving the file as it was.
 void WriteKmzFile(const QString& fileName, const QImage& mosaic, const TMapViewState& loadedView,
-                  bool placeExactly = false);
+                  bool placeExactly = false, const TSaveProgress* progress = nullptr);
 
 } // namespace varrow

@@ -88,7 +88,7 @@ QPointF TLatLongWarp::OverlayPointOf(QPointF mosaic) const {
     return {(g.Longitude - m_box.West) / m_dLon, (m_box.North - g.Latitude) / m_dLat};
 }
 
-QImage TLatLongWarp::Warp(const QImage& mosaic) const {
+QImage TLatLongWarp::Warp(const QImage& mosaic, const TSaveProgress* progress) const {
     QImage out(m_size, QImage::Format_ARGB32);
     if (out.isNull() || mosaic.isNull()) return out;
     const int cols = (m_size.width() + ControlStep - 1) / ControlStep + 1;
@@ -102,6 +102,7 @@ QImage TLatLongWarp::Warp(const QImage& mosaic) const {
     exactRow(0, above);
     const QRectF inside(0, 0, mosaic.width(), mosaic.height());
     for (int r = 0; r + 1 < rows; ++r) {
+        if (progress && *progress && !(*progress)(100 * r / rows)) throw ESaveCancelled();
         exactRow(r + 1, below);
         for (int y = r * ControlStep; y < std::min(m_size.height(), (r + 1) * ControlStep); ++y) {
             const double ty = double(y - r * ControlStep) / ControlStep;

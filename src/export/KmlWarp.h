@@ -9,6 +9,8 @@
 
 #include "export/KmlExport.h"
 
+#include "io/SaveProgress.h"
+
 #include <QImage>
 #include <QPointF>
 
@@ -32,7 +34,9 @@ public:
     // The overlay picture: the mosaic resampled (bilinear) at each pixel's
     // point, transparent where the box reaches past the map. The points come
     // from an exact grid every few pixels, interpolated between.
-    QImage Warp(const QImage& mosaic) const;
+    // With progress, it hears the share of rows done and may cancel
+    // (ESaveCancelled).
+    QImage Warp(const QImage& mosaic, const TSaveProgress* progress = nullptr) const;
 
 private:
     TMapViewState m_view;

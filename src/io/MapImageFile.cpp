@@ -58,8 +58,8 @@ double ExpectedBytesPerPixel(const char* format) {
     return 3.0;
 }
 
-void WriteWithQt(const QImage& image, QIODevice& out, const char* format,
-                 const QString& comment = QString()) {
+void WritePlainWithQt(const QImage& image, QIODevice& out, const char* format,
+                      const QString& comment) {
     QImageWriter writer(&out, format);
     if (qstrcmp(format, "jpeg") == 0) {
         writer.setQuality(90);
@@ -72,32 +72,42 @@ void WriteWithQt(const QImage& image, QIODevice& out, const char* format,
     RaiseWriteError(out, writer.errorString());
 }
 
+void WriteWithQt(const QImage& image, QIODevice& out, const char* format,
+                 const TSaveProgress* progress, const QString& comment = QString()) {
+    if (progress == nullptr || !*progress) {
+        WritePlainWithQt(image, out, format, comment);
+        return;
+    }
+    const auto expected = static_cast<qint64>(double(image.width()) * image.height() *
+                                              ExpectedBytesPerPixel(format));
+    TProgressDevice counted(out, expected, *progress);
+    try {
+        WritePlainWithQt(image, counted, format, comment);
+    } catch (const EFileWriteError&) {
+        if (counted.Cancelled()) throw ESaveCancelled();
+        // The file's own reason (a full disk) rather than the encoder's.
+        const auto* file = qobject_cast<QFileDevice*>(&out);
+        if (file && file->error() != QFileDevice::NoError) RaiseWriteError(out);
+        throw;
+    }
+    if (counted.Cancelled()) throw ESaveCancelled();
+}
+
 void WriteWithQt(const QImage& image, const QString& fileName, const char* format,
                  const TSaveProgress* progress, const QString& comment = QString()) {
-    WriteFileAtomically(fileName, [&](QIODevice& out) {
-        if (progress == nullptr || !*progress) {
-            WriteWithQt(image, out, format, comment);
-            return;
-        }
-        const auto expected = static_cast<qint64>(double(image.width()) * image.height() *
-                                                  ExpectedBytesPerPixel(format));
-        TProgressDevice counted(out, expected, *progress);
-        try {
-            WriteWithQt(image, counted, format, comment);
-        } catch (const EFileWriteError&) {
-            if (counted.Cancelled()) throw ESaveCancelled();
-            // The file's own reason (a full disk) rather than the encoder's.
-            const auto* file = qobject_cast<QFileDevice*>(&out);
-            if (file && file->error() != QFileDevice::NoError) RaiseWriteError(out);
-            throw;
-        }
-        if (counted.Cancelled()) throw ESaveCancelled();
-    });
+    WriteFileAtomically(fileName,
+                        [&](QIODevice& out) { WriteWithQt(image, out, format, progress, comment); });
 }
 
 } // namespace
 
-void WriteJpeg(const QImage& image, QIODevice& device) { WriteWithQt(image, device, "jpeg"); }
+void WriteJpeg(const QImage& image, QIODevice& device, const TSaveProgress* progress) {
+    WriteWithQt(image, device, "jpeg", progress);
+}
+
+void WriteTransparentPng(const QImage& image, QIODevice& device, const TSaveProgress* progress) {
+    WriteWithQt(image, device, "png", progress);
+}
 
 TMapImageFormat MapImageFormatOf(const QString& fileName) {
     const QString extension = QFileInfo(fileName).suffix().toLower();

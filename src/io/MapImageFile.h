@@ -16,7 +16,11 @@ enum class TMapImageFormat { Bmp, Jpeg, Tiff, Gif, Png, Pcx, Lbm };
 TMapImageFormat MapImageFormatOf(const QString& fileName);
 
 // JPEG at quality 90, baseline, as saved maps and KMZ overlays are written.
-void WriteJpeg(const QImage& image, QIODevice& device);
+// progress as for SaveMapImage.
+void WriteJpeg(const QImage& image, QIODevice& device, const TSaveProgress* progress = nullptr);
+// A PNG that keeps the picture's alpha channel (the map writer's PNG is plain RGB).
+void WriteTransparentPng(const QImage& image, QIODevice& device,
+                         const TSaveProgress* progress = nullptr);
 
 // Writes the mosaic (Format_RGB32) to fileName in the format its extension names: JPEG at
 // quality 90, baseline; TIFF and PCX 24-bit; GIF and IFF 8-bit with a palette; PNG 24-bit;

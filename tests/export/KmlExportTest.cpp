@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace varrow;
 using namespace varrow::test;
 
@@ -142,6 +145,28 @@ TEST_F(KmlExport, AnExistingFileIsReplacedWholeOnlyByACompleteArchive) {
     EXPECT_THROW(WriteKmzFile(Path("missing/Dallas.kmz"), mosaic, view), std::runtime_error);
     EXPECT_EQ(Unzipped(archive, QStringLiteral("doc.kml")), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+
+    // Either way of placing the map reports its progress in order, and a
+    // cancel at any point leaves the old archive alone.
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "placed exactly" : "corners");
+        std::vector<int> heard;
+        const TSaveProgress listen = [&](int percent) {
+            heard.push_back(percent);
+            return true;
+        };
+        WriteKmzFile(archive, mosaic, view, exact, &listen);
+        ASSERT_FALSE(heard.empty());
+        EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end()));
+        EXPECT_LE(heard.back(), 100);
+        const QByteArray kept = Unzipped(archive, QStringLiteral("doc.kml"));
+        const size_t stopAt = heard.size() / 2;
+        size_t told = 0;
+        const TSaveProgress cancel = [&](int) { return ++told <= stopAt; };
+        EXPECT_THROW(WriteKmzFile(archive, mosaic, view, exact, &cancel), ESaveCancelled);
+        EXPECT_EQ(Unzipped(archive, QStringLiteral("doc.kml")), kept);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    }
 }
 
 TEST(KmzBounds, AMapAcrossThe180thMeridianKeepsItsBoxNarrow) {

@@ -143,8 +143,13 @@ int main(int argc, char** argv) {
 
     if (!options->KmzFile.isEmpty()) {
         try {
+            const TSaveProgress exporting = [&](int percent) {
+                progress.Writing(options->KmzFile, percent);
+                return true;
+            };
             WriteKmzFile(options->KmzFile, session.Mosaic(), session.LoadedView(),
-                         options->KmzExact);
+                         options->KmzExact, &exporting);
+            progress.Finish();
         } catch (const std::exception& e) {
             Print(stderr, QStringLiteral("varrow-render: cannot write %1: %2")
                               .arg(options->KmzFile, QString::fromUtf8(e.what())));

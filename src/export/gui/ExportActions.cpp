@@ -3,6 +3,7 @@
 #include "export/GoogleEarthAPI.h"
 #include "export/KmlExport.h"
 #include "workspace/MapSession.h"
+#include "workspace/gui/SaveProgressDlg.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,8 +51,13 @@ bool ExportKmz(QWidget* parent, TMapSession& session, const QString& fileName,
     QString failure;
     {
         const TBusyCursor busy;
+        TSaveProgressDlg progress(
+            parent, QObject::tr("Exporting %1 ...").arg(QFileInfo(fileName).fileName()));
         try {
-            WriteKmzFile(fileName, session.Mosaic(), session.LoadedView(), placeExactly);
+            WriteKmzFile(fileName, session.Mosaic(), session.LoadedView(), placeExactly,
+                         &progress.Report());
+        } catch (const ESaveCancelled&) {
+            return false; // the file stays as it was
         } catch (const std::exception& e) {
             failure = QString::fromUtf8(e.what());
         }

@@ -11,6 +11,7 @@
 #include "positions/gui/SavePosDlg.h"
 #include "print/MapPrintSource.h"
 #include "print/gui/PrintDlg.h"
+#include "workspace/ClipboardImage.h"
 #include "workspace/MapGeoReference.h"
 #include "workspace/Readouts.h"
 #include "workspace/gui/HelpWindow.h"
@@ -18,6 +19,7 @@
 #include "workspace/gui/LoaderPage.h"
 #include "workspace/gui/MapArea.h"
 #include "workspace/gui/MapToolBar.h"
+#include "workspace/gui/SaveProgressDlg.h"
 #include "workspace/gui/SettingsDlg.h"
 #include "workspace/gui/TilePosDlg.h"
 #include "workspace/gui/UserDefaultsUi.h"
@@ -27,6 +29,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QMimeData>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -35,7 +38,6 @@
 #include <QMessageBox>
 #include <QFileInfo>
 #include <QProgressBar>
-#include <QProgressDialog>
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
@@ -534,27 +536,18 @@ bool TForm1::SaveMapImage(const QString& fileName) {
     const bool world = WriteWorldFiles1->isChecked();
     // A large map takes seconds: after half a second the user sees how far
     // the save is and may cancel it, which leaves no file behind.
-    QProgressDialog progress(tr("Saving %1 ...").arg(QFileInfo(fileName).fileName()),
-                             tr("Cancel"), 0, 100, this);
-    progress.setObjectName(QStringLiteral("SaveProgressDlg"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoReset(false);
-    const TSaveProgress report = [&progress](int percent) {
-        progress.setValue(percent);
-        return !progress.wasCanceled();
-    };
+    TSaveProgressDlg progress(this, tr("Saving %1 ...").arg(QFileInfo(fileName).fileName()));
     try {
-        varrow::SaveMapImage(
-            m_session->Mosaic(), fileName,
-            TSaveOptions{world ? &geo : nullptr, &report, m_session->TileSource()->Attribution()});
+        varrow::SaveMapImage(m_session->Mosaic(), fileName,
+                             TSaveOptions{world ? &geo : nullptr, &progress.Report(),
+                                          m_session->TileSource()->Attribution()});
         written = true;
     } catch (const ESaveCancelled&) {
         return false;
     } catch (const std::exception& e) {
         QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
     }
-    progress.reset();
+    progress.Done();
     const QString warning = ZoneEdgeWarning(m_session->LoadedView(), size);
     if (written && world && !warning.isEmpty())
         QMessageBox::information(this, windowTitle(), warning + QLatin1Char('.'));
@@ -573,7 +566,16 @@ void TForm1::PrintMapImage1Click() {
 void TForm1::Copy1Click() {
     // An empty image would only wipe what the user had on the clipboard.
     if (!m_session->HasMap()) return;
-    QApplication::clipboard()->setImage(m_session->Mosaic());
+    TSaveProgressDlg progress(this, tr("Copying the map ..."));
+    try {
+        std::unique_ptr<QMimeData> copied =
+            MapClipboardData(m_session->Mosaic(), &progress.Report());
+        QApplication::clipboard()->setMimeData(copied.release());
+    } catch (const ESaveCancelled&) {
+        return; // the clipboard keeps what it had
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+    }
 }
 
 void TForm1::SaveLocations1Click() {

@@ -3,6 +3,7 @@
 
 #include "MainWindowFixture.h"
 
+#include <QMimeData>
 #include <QProcess>
 
 namespace varrow {
@@ -317,6 +318,12 @@ TEST_F(MainWindowTest, SavesByExtensionAndCopiesTheMosaic) {
 
     Find<QAction>("Copy1")->trigger();
     EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+              form->Session().Mosaic());
+    // Other programs ask for PNG: it is there already, encoded with the copy.
+    const QMimeData* copied = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied != nullptr && copied->hasFormat(QStringLiteral("image/png")));
+    EXPECT_EQ(QImage::fromData(copied->data(QStringLiteral("image/png")), "PNG")
+                  .convertToFormat(QImage::Format_RGB32),
               form->Session().Mosaic());
 }
 
