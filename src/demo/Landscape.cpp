@@ -1,6 +1,6 @@
 #include "Landscape.h"
 
-#include "Noise.h"
+#include "Lanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,21 +14,6 @@ constexpr double EarthRadius = 6371000.0;
 constexpr double BaseWavelength = 0.75;
 // Standard deviation of Simplex3; used to widen thresholds for left-out octaves.
 constexpr double NoiseSpread = 0.42;
-// Mean of Ridge() over the noise, so that leaving out fine octaves does not
-// shift the elevation of a region between scales.
-constexpr double RidgeMean = 0.37;
-
-// Ridged noise with the crest rounded off: a sharp crease would be aliased by
-// the node grid into a zig-zag.
-double Ridge(double n) {
-    const double r = 1.0 - std::sqrt(n * n + 0.04);
-    return r * r;
-}
-
-double Smoothstep(double a, double b, double x) {
-    const double t = std::clamp((x - a) / (b - a), 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
 
 // One noise layer: its wavelength, seed and a lattice offset that keeps the
 // layers from sharing lattice points.
@@ -42,19 +27,6 @@ Layer MakeLayer(double wavelength, std::uint32_t seed) {
     return {wavelength, seed, UnitFromHash(HashLattice(1, 0, 0, seed)) * 97.0,
             UnitFromHash(HashLattice(0, 1, 0, seed)) * 97.0,
             UnitFromHash(HashLattice(0, 0, 1, seed)) * 97.0};
-}
-
-double Sample(const Layer& l, const SurfacePoint& p) {
-    const double f = 1.0 / l.Wavelength;
-    return Simplex3(p.X * f + l.Ox, p.Y * f + l.Oy, p.Z * f + l.Oz, l.Seed);
-}
-
-// Rivers and roads are the zero lines of noise stretched along an axis: round
-// noise gives curly loops, stretched noise long winding courses, and strongly
-// stretched noise nearly straight ones.
-SurfacePoint Stretched(const SurfacePoint& p, const double* axis, double keep) {
-    const double along = (p.X * axis[0] + p.Y * axis[1] + p.Z * axis[2]) * (1.0 - keep);
-    return {p.X - along * axis[0], p.Y - along * axis[1], p.Z - along * axis[2]};
 }
 
 struct WeightedLayer {
@@ -77,6 +49,9 @@ struct World {
     std::array<Layer, RiverLevels> RiverMasks;
     std::array<std::array<WeightedLayer, 2>, RoadLevels> Roads;
     std::array<RoadLevel, RoadLevels> RoadKinds;
+    // Rivers and roads are the zero lines of noise stretched along an axis:
+    // round noise gives curly loops, stretched noise long winding courses, and
+    // strongly stretched noise nearly straight ones.
     double RoadAxes[RoadLevels][3] = {
         {0.0, 0.6, 0.8}, {0.8, 0.0, -0.6}, {-0.48, 0.8, 0.36}, {0.6, 0.64, -0.48}};
     double RiverAxes[RiverLevels][3] = {
@@ -131,29 +106,57 @@ const World& TheWorld() {
     return world;
 }
 
-double ReliefTerm(const World& w, int k, double n, double mountains) {
-    return w.Amplitude[k] *
-           (mountains * 2.2 * (Ridge(n) - RidgeMean) + (0.45 + 0.2 * mountains) * n);
-}
-
-// Own layers are sampled on the node grid (a node every 10 px); one shorter
-// than four node spacings would alias there, so it is left out.
+// Own layers shorter than 36 px were left out when the world was sampled on a
+// 10 px grid; keeping the rule keeps the world as it was.
 bool OnGrid(double wavelength, double scale) {
     return wavelength >= 36.0 * scale;
 }
 
-double SumLayers(const WeightedLayer* begin, const WeightedLayer* end, const SurfacePoint& p,
-                 double scale) {
-    double s = 0;
-    for (const WeightedLayer* l = begin; l != end; ++l)
-        if (OnGrid(l->L.Wavelength, scale)) s += l->Weight * Sample(l->L, p);
-    return s;
+// Points per wavelength on the lattice a layer is sampled on. Short layers
+// need six to show their shape, given their true slopes (which the two finest
+// lattices take, see TerrainRaster), longer ones ten so that hill shading shows
+// no trace of the lattice, and the longest twenty: they carry hundreds of
+// metres of relief, and an error of a few tenths of a percent moves contours
+// on flat ground. The relief's ridges are far sharper than the noise, and need
+// twice as many.
+int StepFor(double wavelengthPixels, bool ridged) {
+    double points = wavelengthPixels < 40.0 ? 6.0 : wavelengthPixels < 100.0 ? 10.0 : 20.0;
+    if (ridged && wavelengthPixels >= 100.0) points *= 2;
+    int step = 2;
+    while (step < CoarsestStep && 2 * step <= wavelengthPixels / points)
+        step *= 2;
+    return step;
 }
 
-template <std::size_t N>
-double SumLayers(const std::array<WeightedLayer, N>& layers, const SurfacePoint& p, double scale) {
-    return SumLayers(layers.data(), layers.data() + N, p, scale);
-}
+// Collects a tile's layers.
+struct PlanBuilder {
+    ScalePlan& Plan;
+
+    LayerPlan& Add(const Layer& l, const double* axis = nullptr, double keep = 1,
+                   bool ridged = false) {
+        LayerPlan& p = Plan.Layers[Plan.LayerCount++];
+        p.Wavelength = l.Wavelength;
+        p.Seed = l.Seed;
+        p.Offset[0] = l.Ox, p.Offset[1] = l.Oy, p.Offset[2] = l.Oz;
+        p.Axis = axis;
+        p.Keep = keep;
+        p.Step = StepFor(l.Wavelength / Plan.Scale, ridged);
+        return p;
+    }
+
+    void AddTerm(LayerPlan& p, int target, double linear, double ridged = 0) {
+        p.Terms[p.TermCount++] = {target, static_cast<float>(linear), static_cast<float>(ridged)};
+        Plan.Used[target] = true;
+    }
+
+    template <std::size_t N>
+    void AddSum(const std::array<WeightedLayer, N>& layers, int target, double factor = 1,
+                const double* axis = nullptr, double keep = 1) {
+        for (const WeightedLayer& l : layers)
+            if (OnGrid(l.L.Wavelength, Plan.Scale))
+                AddTerm(Add(l.L, axis, keep), target, factor * l.Weight);
+    }
+};
 
 template <std::size_t N>
 double MissingSpread(const std::array<WeightedLayer, N>& layers, double scale) {
@@ -174,6 +177,10 @@ SurfacePoint SurfaceFromGeographic(double latitudeDeg, double longitudeDeg) {
             EarthRadius * std::sin(phi)};
 }
 
+double LatitudeOf(const SurfacePoint& p) {
+    return std::asin(std::clamp(p.Z / EarthRadius, -1.0, 1.0)) * 180.0 / Pi;
+}
+
 double OctaveWavelength(int k) {
     return std::ldexp(BaseWavelength, k);
 }
@@ -192,7 +199,6 @@ ScalePlan PlanForScale(double scale) {
     plan.Scale = scale;
     const int e = static_cast<int>(std::lround(std::log2(scale)));
     plan.FirstFine = std::clamp(e + 3, 0, ReliefOctaves);
-    plan.FirstCoarse = std::clamp(e + 7, 0, ReliefOctaves);
     double woods = MissingSpread(w.Woods, scale);
     double lakes = MissingSpread(w.Lakes, scale);
     for (int k = 0; k < plan.FirstFine; ++k) {
@@ -201,96 +207,87 @@ ScalePlan PlanForScale(double scale) {
     }
     plan.WoodsSpread = std::sqrt(woods) * NoiseSpread;
     plan.LakeSpread = std::sqrt(lakes) * NoiseSpread;
-    for (int i = 0; i < RiverLevels; ++i) {
+    for (int i = 0; i < RiverLevels; ++i)
         plan.RiverShown[i] = scale <= w.Levels[i].ShownUpTo;
-    }
     for (int i = 0; i < RoadLevels; ++i)
         plan.RoadShown[i] = scale <= w.RoadKinds[i].ShownUpTo;
+
+    PlanBuilder b{plan};
+    // Relief: mountains weight the ridged part, so the relief is
+    // mountains * Ridged + Rolling with both summed on their own.
+    for (int k = plan.FirstFine; k < ReliefOctaves; ++k) {
+        LayerPlan& p = b.Add(w.Relief[k], nullptr, 1, true);
+        const double a = w.Amplitude[k];
+        b.AddTerm(p, FieldRidged, 0.2 * a, 2.2 * a);
+        b.AddTerm(p, FieldRolling, 0.45 * a);
+        if (w.WoodsWeight[k] != 0) b.AddTerm(p, FieldWoods, w.WoodsWeight[k]);
+        if (w.LakeWeight[k] != 0) b.AddTerm(p, FieldLakes, w.LakeWeight[k]);
+        const int i = k - plan.FirstFine;
+        if (i < FineOctaveCount) {
+            // Texture bands around 6 m (crowns) and 60 m (clumps).
+            const double crowns = std::log2(w.Relief[k].Wavelength / 6.0);
+            const double clumps = std::log2(w.Relief[k].Wavelength / 60.0);
+            b.AddTerm(p, FieldCrowns, std::exp(-crowns * crowns));
+            b.AddTerm(p, FieldClumps, std::exp(-clumps * clumps));
+            if (i < 2) b.AddTerm(p, FieldGrain, i == 0 ? 0.3 : 0.2);
+        }
+    }
+    b.AddSum(w.Continent, FieldContinent);
+    b.AddSum(w.Mountains, FieldMountains);
+    b.AddSum(w.Moisture, FieldMoisture, 0.45);
+    b.AddSum(w.Woods, FieldWoods);
+    b.AddSum(w.Lakes, FieldLakes);
+    for (int i = 0; i < RiverLevels; ++i) {
+        if (!plan.RiverShown[i]) continue;
+        b.AddSum(w.Rivers[i], FieldRiver0 + i, 1, w.RiverAxes[i], 0.5);
+        b.AddTerm(b.Add(w.RiverMasks[i]), FieldRiverMask0 + i, 1);
+    }
+    for (int i = 0; i < RoadLevels; ++i)
+        if (plan.RoadShown[i]) b.AddSum(w.Roads[i], FieldRoad0 + i, 1, w.RoadAxes[i], 0.15);
+    // The ground is made from these whether or not a layer adds to them (at a
+    // whole-world zoom none of the continents' layers is long enough).
+    for (const int f : {FieldContinent, FieldMountains, FieldMoisture, FieldSnowLine, FieldRidged,
+                        FieldRolling})
+        plan.Used[f] = true;
     return plan;
 }
 
-void SampleCoarse(const SurfacePoint& p, const ScalePlan& plan, float* out) {
-    const World& w = TheWorld();
-    const double s = plan.Scale;
-
-    // Continents: sea below zero, a gently rising interior above.
-    const double c = SumLayers(w.Continent, p, s) + 0.10;
-    const double base = c > 0 ? 1500.0 * c : 5000.0 * c;
-    const double land = 0.15 + 0.85 * Smoothstep(0.0, 0.25, c);
-    const double mountains = Smoothstep(0.0, 0.45, SumLayers(w.Mountains, p, s));
-
-    double relief = 0, woods = SumLayers(w.Woods, p, s), lakes = SumLayers(w.Lakes, p, s);
-    for (int k = plan.FirstCoarse; k < ReliefOctaves; ++k) {
-        const double n = Sample(w.Relief[k], p);
-        relief += ReliefTerm(w, k, n, mountains);
-        woods += w.WoodsWeight[k] * n;
-        lakes += w.LakeWeight[k] * n;
-    }
-    // Wet tropics, dry horse latitudes, wet mid-latitudes, all broken up by noise.
-    const double latitude = std::asin(std::clamp(p.Z / EarthRadius, -1.0, 1.0));
-    const double moisture = 0.5 + 0.45 * SumLayers(w.Moisture, p, s) +
-                            0.12 * std::cos(latitude * 6.0) - 0.08 * std::cos(latitude * 2.0);
-
-    out[CoarseElevation] = static_cast<float>(base + land * relief);
-    out[CoarseMountains] = static_cast<float>(mountains);
-    out[CoarseLand] = static_cast<float>(land);
-    out[CoarseMoisture] = static_cast<float>(std::clamp(moisture, 0.0, 1.0));
-    out[CoarseWoods] = static_cast<float>(woods);
-    out[CoarseLakes] = static_cast<float>(lakes);
-    for (int i = 0; i < RiverLevels; ++i) {
-        if (!plan.RiverShown[i]) {
-            out[CoarseRiver0 + i] = 1.0f;
-            out[CoarseRiverMask0 + i] = -1.0f;
-            continue;
+NoiseFrame FrameOf(const LayerPlan& l, const SurfacePoint& centre) {
+    double m[3][3] = {};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            const double stretch = l.Axis ? (1.0 - l.Keep) * l.Axis[r] * l.Axis[c] : 0.0;
+            m[r][c] = ((r == c ? 1.0 : 0.0) - stretch) / l.Wavelength;
         }
-        out[CoarseRiver0 + i] =
-            static_cast<float>(SumLayers(w.Rivers[i], Stretched(p, w.RiverAxes[i], 0.5), s));
-        out[CoarseRiverMask0 + i] = static_cast<float>(Sample(w.RiverMasks[i], p));
     }
-    for (int i = 0; i < RoadLevels; ++i)
-        out[CoarseRoad0 + i] =
-            plan.RoadShown[i]
-                ? static_cast<float>(SumLayers(w.Roads[i], Stretched(p, w.RoadAxes[i], 0.15), s))
-                : 1.0f;
+    const double c[3] = {centre.X, centre.Y, centre.Z};
+    return MakeNoiseFrame(m, l.Offset, c, l.Seed);
 }
 
-float SampleFine(const SurfacePoint& p, const ScalePlan& plan, int i) {
-    const int k = plan.FirstFine + i;
-    return k < plan.FirstCoarse ? static_cast<float>(Sample(TheWorld().Relief[k], p)) : 0.0f;
+void AddLatitudeTerms(const SurfacePoint& p, float* fields) {
+    // Wet tropics, dry horse latitudes, wet mid-latitudes, all broken up by noise.
+    const double latitude = LatitudeOf(p) * Pi / 180.0;
+    fields[FieldMoisture] +=
+        static_cast<float>(0.12 * std::cos(latitude * 6.0) - 0.08 * std::cos(latitude * 2.0));
+    // Where the land turns white.
+    const double c = std::cos(latitude);
+    fields[FieldSnowLine] += static_cast<float>(700.0 + 4300.0 * c * c);
 }
 
-float FineRelief(const ScalePlan& plan, const float* octaves, float mountains, float land) {
-    const World& w = TheWorld();
-    double relief = 0;
-    for (int i = 0; i < FineOctaveCount && plan.FirstFine + i < plan.FirstCoarse; ++i)
-        relief += ReliefTerm(w, plan.FirstFine + i, octaves[i], mountains);
-    return static_cast<float>(land * relief);
-}
-
-namespace {
-
-// The fine octaves that the plan computes, each with its weight from weights.
-float FineWeighted(const ScalePlan& plan, const float* octaves,
-                   const std::array<double, ReliefOctaves>& weights) {
-    double v = 0;
-    for (int i = 0; i < FineOctaveCount && plan.FirstFine + i < plan.FirstCoarse; ++i)
-        v += weights[plan.FirstFine + i] * octaves[i];
-    return static_cast<float>(v);
-}
-
-} // namespace
-
-float FineWoods(const ScalePlan& plan, const float* octaves) {
-    return FineWeighted(plan, octaves, TheWorld().WoodsWeight);
-}
-
-float FineLakes(const ScalePlan& plan, const float* octaves) {
-    return FineWeighted(plan, octaves, TheWorld().LakeWeight);
-}
-
-float SnowLine(double latitudeDeg) {
-    const double c = std::cos(latitudeDeg * Pi / 180.0);
-    return static_cast<float>(700.0 + 4300.0 * c * c);
+void GroundAt(const float* const* sums, int n, float* elevation, float* mountains,
+              float* land, float* moisture) {
+    for (int i = 0; i < n; i += 4) {
+        // Continents: sea below zero, a gently rising interior above.
+        const F4 c = Load4(sums[FieldContinent] + i) + 0.10f;
+        const F4 base = c * Select(c > 0.0f, Splat(1500.0f), Splat(5000.0f));
+        const F4 l = 0.15f + 0.85f * Smoothstep(0.0f, 0.25f, c);
+        const F4 m = Smoothstep(0.0f, 0.45f, Load4(sums[FieldMountains] + i));
+        const F4 relief = m * Load4(sums[FieldRidged] + i) + Load4(sums[FieldRolling] + i);
+        Store4(elevation + i, base + l * relief);
+        Store4(mountains + i, m);
+        Store4(land + i, l);
+        Store4(moisture + i, Clamp01(0.5f + Load4(sums[FieldMoisture] + i)));
+    }
 }
 
 } // namespace varrow::demo

@@ -7,8 +7,12 @@
 // Detail comes from a ladder of noise octaves with wavelengths 0.75 m · 2^k.
 // A tile only evaluates the octaves it can show: octaves shorter than 2.5 px
 // are left out (their spread is accounted for where a threshold would
-// otherwise flicker), octaves of 6 to 48 px are evaluated per pixel, and
-// longer ones on a coarse grid of nodes that the raster interpolates between.
+// otherwise flicker). Each layer of noise is sampled on a lattice with a few
+// points per wavelength, coarser for longer layers, and the lattices are
+// interpolated down to the pixels (see TerrainRaster).
+
+#include "Lanes.h"
+#include "Noise.h"
 
 #include <array>
 
@@ -20,6 +24,7 @@ struct SurfacePoint {
 };
 
 SurfacePoint SurfaceFromGeographic(double latitudeDeg, double longitudeDeg);
+double LatitudeOf(const SurfacePoint& p); // degrees
 
 // Octaves 0..ReliefOctaves-1 are shared by elevation, woods, lakes and texture.
 constexpr int ReliefOctaves = 20;
@@ -48,48 +53,91 @@ struct RoadLevel {
 };
 const RoadLevel& RoadLevelOf(int level);
 
-// Which octaves a tile at a given scale draws, and how.
+// What the layers add up to. Each field is a plain sum over its layers, so
+// that it can be summed on coarse lattices and interpolated; the ground is
+// made from the sums afterwards (see GroundAt).
+enum Field : int {
+    FieldContinent, // continent noise
+    FieldMountains, // mountain noise
+    FieldMoisture,  // moisture noise, and the climate by latitude
+    FieldSnowLine,  // metres, by latitude
+    FieldRidged,    // relief that mountainous land has, metres
+    FieldRolling,   // relief of all land, metres
+    FieldWoods,     // woods where above a level set by moisture
+    FieldLakes,     // lakes where above a level set by mountains
+    // Texture of the finest octaves: tree crowns, clumps of vegetation and
+    // the grain of the ground.
+    FieldCrowns,
+    FieldClumps,
+    FieldGrain,
+    FieldRiver0,                             // RiverLevels river noises (zero line = river)
+    FieldRiverMask0 = FieldRiver0 + RiverLevels, // > 0 where the river runs
+    FieldRoad0 = FieldRiverMask0 + RiverLevels,  // RoadLevels road noises
+    FieldCount = FieldRoad0 + RoadLevels
+};
+
+// Octaves whose texture the aerial themes show pixel by pixel.
+constexpr int FineOctaveCount = 4;
+
+// What a layer adds to a field: Linear n + Ridged (ridge(n) - mean ridge).
+struct Term {
+    int Target = 0;
+    float Linear = 0;
+    float Ridged = 0;
+};
+
+struct LayerPlan {
+    double Wavelength = 1; // metres
+    std::uint32_t Seed = 0;
+    double Offset[3] = {}; // keeps the layers from sharing lattice points
+    // Rivers and roads stretch their noise along an axis.
+    const double* Axis = nullptr;
+    double Keep = 1;
+    int Step = 2; // pixels between the lattice points it is sampled on
+    std::array<Term, 7> Terms{};
+    int TermCount = 0;
+};
+
+// Which layers a tile at a given scale draws, and how.
 struct ScalePlan {
     double Scale = 1;       // metres per pixel
-    int FirstFine = 0;      // first octave evaluated per pixel
-    int FirstCoarse = 0;    // first octave evaluated on the node grid
+    int FirstFine = 0;      // the shortest octave drawn, about 6 px
     double WoodsSpread = 0; // standard deviation of the woods octaves left out
     double LakeSpread = 0;  // the same for the lake field
     std::array<bool, RiverLevels> RiverShown{};
     std::array<bool, RoadLevels> RoadShown{};
+    static constexpr int MaxLayers = 64;
+    std::array<LayerPlan, MaxLayers> Layers{};
+    int LayerCount = 0;
+    // Whether any layer adds to a field.
+    std::array<bool, FieldCount> Used{};
 };
 ScalePlan PlanForScale(double scale);
 
-constexpr int FineOctaveCount = 4;
+// The coarsest lattice a layer is sampled on, pixels between points.
+constexpr int CoarsestStep = 128;
 
-// Fields sampled at the nodes of the coarse grid.
-enum CoarseField : int {
-    CoarseElevation, // metres: continent plus the coarse part of the relief
-    CoarseMountains, // 0..1, how mountainous the region is
-    CoarseLand,      // 0..1, how much relief the land carries (low near coasts)
-    CoarseMoisture,  // 0..1, dry to wet
-    CoarseWoods,     // woods field before the fine part
-    CoarseLakes,     // lake field before the fine part
-    CoarseRiver0,    // RiverLevels river noises (zero line = river)
-    CoarseRiverMask0 = CoarseRiver0 + RiverLevels, // > 0 where the river runs
-    CoarseRoad0 = CoarseRiverMask0 + RiverLevels,  // RoadLevels road noises
-    CoarseFieldCount = CoarseRoad0 + RoadLevels
-};
+// A layer's noise frame around a tile's centre point.
+NoiseFrame FrameOf(const LayerPlan& layer, const SurfacePoint& centre);
 
-void SampleCoarse(const SurfacePoint& p, const ScalePlan& plan, float* out);
+// What the Ridged part of a term multiplies: ridged noise with the crest
+// rounded off (a sharp crease would be aliased by the lattices into a
+// zig-zag), less its mean over the noise so that leaving out fine octaves
+// does not shift the elevation of a region between scales.
+inline F4 RidgeTerm(F4 n, F4* slope = nullptr) {
+    const F4 root = Sqrt(n * n + 0.04f);
+    const F4 r = 1.0f - root;
+    if (slope) *slope = -2.0f * r * n / root;
+    return r * r - 0.37f;
+}
 
-// Per-pixel octave i (0..FineOctaveCount-1, finest first) at a point; its
-// wavelength is 6 * 2^i pixels.
-float SampleFine(const SurfacePoint& p, const ScalePlan& plan, int i);
+// Adds what latitude contributes at a point (climate, snow line) to fields.
+void AddLatitudeTerms(const SurfacePoint& p, float* fields);
 
-// Elevation contribution of the per-pixel octaves (metres), given the
-// region's mountain and land factors.
-float FineRelief(const ScalePlan& plan, const float* octaves, float mountains, float land);
-// Contributions of the per-pixel octaves to the woods and lake fields.
-float FineWoods(const ScalePlan& plan, const float* octaves);
-float FineLakes(const ScalePlan& plan, const float* octaves);
-
-// Where the land turns white, by latitude.
-float SnowLine(double latitudeDeg);
+// The ground a point's field sums make, n points at a time (arrays of n
+// rounded up to four): sums[f] is field f's array. Elevation is
+// base + land (mountains Ridged + Rolling).
+void GroundAt(const float* const* sums, int n, float* elevation, float* mountains,
+              float* land, float* moisture);
 
 } // namespace varrow::demo

@@ -1,5 +1,6 @@
 #include "TileRenderer.h"
 
+#include "Lanes.h"
 #include "TerrainRaster.h"
 
 #include <QFont>
@@ -7,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace varrow::demo {
@@ -17,64 +19,75 @@ struct Rgb {
     float R = 0, G = 0, B = 0;
 };
 
-Rgb Mix(const Rgb& a, const Rgb& b, float t) {
-    return {a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t};
+// Four pixels' colours.
+struct Rgb4 {
+    F4 R, G, B;
+
+    Rgb4() = default;
+    Rgb4(F4 r, F4 g, F4 b) : R(r), G(g), B(b) {}
+    Rgb4(const Rgb& c) : R(Splat(c.R)), G(Splat(c.G)), B(Splat(c.B)) {}
+};
+
+Rgb4 Blend(const Rgb4& a, const Rgb4& b, F4 t) {
+    return {Mix(a.R, b.R, t), Mix(a.G, b.G, t), Mix(a.B, b.B, t)};
 }
 
-Rgb Scaled(const Rgb& a, float f) {
+Rgb4 Scaled(const Rgb4& a, F4 f) {
     return {a.R * f, a.G * f, a.B * f};
 }
 
-QRgb ToPixel(const Rgb& c) {
-    const auto ch = [](float v) { return static_cast<int>(std::clamp(v + 0.5f, 0.0f, 255.0f)); };
-    return qRgb(ch(c.R), ch(c.G), ch(c.B));
-}
-
-float Smoothstep(float a, float b, float x) {
-    const float t = std::clamp((x - a) / (b - a), 0.0f, 1.0f);
-    return t * t * (3 - 2 * t);
+// Four pixels into a scanline.
+void StorePixels(QRgb* line, const Rgb4& c) {
+    const auto channel = [](F4 v) { return __builtin_convertvector(Clamp(v + 0.5f, 0.0f, 255.0f), I4); };
+    const I4 argb = static_cast<std::int32_t>(0xff000000u) | (channel(c.R) << 16) |
+                    (channel(c.G) << 8) | channel(c.B);
+    std::memcpy(line, &argb, sizeof argb);
 }
 
 struct Stop {
-    float Elevation;
+    float At;
     Rgb Colour;
 };
 
+// A colour ramp through stops in rising order, as a sum of clamped ramps so
+// that four pixels can be looked up at once.
+template <std::size_t N>
+Rgb4 Ramp(const std::array<Stop, N>& stops, F4 x) {
+    Rgb4 c(stops[0].Colour);
+    for (std::size_t i = 1; i < N; ++i) {
+        const F4 t = Clamp01((x - stops[i - 1].At) * (1.0f / (stops[i].At - stops[i - 1].At)));
+        const Rgb& a = stops[i - 1].Colour;
+        const Rgb& b = stops[i].Colour;
+        c.R += t * (b.R - a.R), c.G += t * (b.G - a.G), c.B += t * (b.B - a.B);
+    }
+    return c;
+}
+
 // Hypsometric tints, lowland green to snowy summits.
-constexpr Stop Hypsometric[] = {
-    {0, {160, 204, 150}},    {150, {182, 214, 158}},  {400, {208, 224, 170}},
-    {800, {234, 232, 182}},  {1300, {234, 216, 160}}, {1900, {216, 188, 138}},
-    {2600, {194, 160, 122}}, {3300, {176, 156, 146}}, {4000, {236, 236, 236}}};
+constexpr std::array<Stop, 9> Hypsometric = {{{0, {160, 204, 150}},
+                                              {150, {182, 214, 158}},
+                                              {400, {208, 224, 170}},
+                                              {800, {234, 232, 182}},
+                                              {1300, {234, 216, 160}},
+                                              {1900, {216, 188, 138}},
+                                              {2600, {194, 160, 122}},
+                                              {3300, {176, 156, 146}},
+                                              {4000, {236, 236, 236}}}};
 
-Rgb HypsometricTint(float h) {
-    constexpr int n = sizeof(Hypsometric) / sizeof(Hypsometric[0]);
-    if (h <= Hypsometric[0].Elevation) return Hypsometric[0].Colour;
-    for (int i = 1; i < n; ++i)
-        if (h < Hypsometric[i].Elevation)
-            return Mix(Hypsometric[i - 1].Colour, Hypsometric[i].Colour,
-                       (h - Hypsometric[i - 1].Elevation) /
-                           (Hypsometric[i].Elevation - Hypsometric[i - 1].Elevation));
-    return Hypsometric[n - 1].Colour;
-}
-
-// Crop colours a plot may take, picked by its tone.
-constexpr Rgb Crops[] = {{86, 118, 50},  {124, 148, 74},  {176, 164, 108},
-                         {130, 104, 74}, {158, 150, 104}, {100, 130, 60}};
-
-Rgb CropColour(float tone) {
-    constexpr int n = sizeof(Crops) / sizeof(Crops[0]);
-    const float x = std::clamp(tone, 0.0f, 0.9999f) * (n - 1);
-    const int i = static_cast<int>(x);
-    // Plots are flat colours; blend only for the averaged tone of zoomed-out farmland.
-    return Mix(Crops[i], Crops[std::min(i + 1, n - 1)], x - static_cast<float>(i));
-}
+// Crop colours a plot may take, picked by its tone; plots are flat colours,
+// blended only for the averaged tone of zoomed-out farmland.
+constexpr std::array<Stop, 6> Crops = {{{0.0f, {86, 118, 50}},
+                                        {0.2f, {124, 148, 74}},
+                                        {0.4f, {176, 164, 108}},
+                                        {0.6f, {130, 104, 74}},
+                                        {0.8f, {158, 150, 104}},
+                                        {1.0f, {100, 130, 60}}}};
 
 // Relief shading: light from the north-west, 45 degrees up. 1 on flat ground.
-float HillShade(const TerrainRaster& t, int c, int r, float exaggeration) {
-    const float gx = t.SlopeEast(c, r) * exaggeration;
-    const float gy = t.SlopeNorth(c, r) * exaggeration;
-    const float lit = (0.5f * gx - 0.5f * gy + 0.70710678f) / std::sqrt(1.0f + gx * gx + gy * gy);
-    return std::max(lit, 0.0f) / 0.70710678f;
+F4 HillShade(F4 slopeEast, F4 slopeNorth, float exaggeration) {
+    const F4 gx = slopeEast * exaggeration, gy = slopeNorth * exaggeration;
+    const F4 lit = (0.5f * gx - 0.5f * gy + 0.70710678f) / Sqrt(1.0f + gx * gx + gy * gy);
+    return Max(lit, Splat(0.0f)) * (1.0f / 0.70710678f);
 }
 
 // Zoomed out, slopes are averaged over large pixels and relief looks flat.
@@ -82,177 +95,155 @@ float Exaggeration(double scale) {
     return static_cast<float>(std::clamp(1.0 + 0.4 * std::log2(scale), 1.0, 4.5));
 }
 
-// Weight of octave i in a texture band around a wavelength in metres.
-float BandWeight(const TerrainRaster& t, int i, double centre) {
-    const double d = std::log2(t.OctaveWavelengthAt(i) / centre);
-    return static_cast<float>(std::exp(-d * d));
-}
-
-void PaintTopo(const TerrainRaster& t, QImage& image) {
-    const double s = t.Scale();
+void PaintTopo(TerrainRaster& t, QImage& image) {
+    const auto s = static_cast<float>(t.Scale());
     const float ex = Exaggeration(s);
     const auto ci = static_cast<float>(ContourInterval(s));
-    const Rgb water{150, 196, 232}, shore{64, 122, 190}, river{64, 124, 204};
-    const Rgb contour{150, 98, 56}, snow{242, 246, 250};
-    const Rgb highway{204, 40, 30}, road{236, 130, 30}, track{70, 66, 62}, building{48, 44, 40};
+    const Rgb4 water(Rgb{150, 196, 232}), shore(Rgb{64, 122, 190}), river(Rgb{64, 124, 204});
+    const Rgb4 contour(Rgb{150, 98, 56}), snow(Rgb{242, 246, 250}), rock(Rgb{206, 200, 194});
+    const Rgb4 highway(Rgb{204, 40, 30}), road(Rgb{236, 130, 30}), track(Rgb{70, 66, 62}),
+        building(Rgb{48, 44, 40});
     for (int r = 0; r < t.Size(); ++r) {
+        const GroundRow& g = t.Row(r);
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < t.Size(); ++c) {
-            const float h = t.Elevation(c, r);
-            Rgb col = HypsometricTint(h);
-            col = Mix(col, {col.R * 0.80f, col.G * 0.93f, col.B * 0.76f}, t.Forest(c, r));
-            col = Mix(col, Mix(col, {206, 200, 194}, 0.5f), t.Rock(c, r));
-            col = Mix(col, snow, t.Snow(c, r));
-            const float shade =
-                std::clamp(1.0f + 0.5f * (HillShade(t, c, r, ex) - 1.0f), 0.55f, 1.2f);
-            col = Scaled(col, shade);
+        for (int c = 0; c < t.Size(); c += 4) {
+            const F4 h = Load4(g.Elevation + c);
+            Rgb4 col = Ramp(Hypsometric, h);
+            const F4 forest = Load4(g.Forest + c);
+            col = {col.R * (1.0f - 0.20f * forest), col.G * (1.0f - 0.07f * forest),
+                   col.B * (1.0f - 0.24f * forest)};
+            col = Blend(col, rock, 0.5f * Load4(g.Rock + c));
+            col = Blend(col, snow, Load4(g.Snow + c));
+            const F4 east = Load4(g.SlopeEast + c), north = Load4(g.SlopeNorth + c);
+            col = Scaled(col, Clamp(0.5f + 0.5f * HillShade(east, north, ex), 0.55f, 1.2f));
 
             // Contours: distance to the nearest level over the local gradient.
-            const float gradPx =
-                std::hypot(t.SlopeEast(c, r), t.SlopeNorth(c, r)) * static_cast<float>(s);
-            if (gradPx > 1e-6f) {
-                const float level = std::round(h / ci);
-                const bool index = static_cast<long>(level) % 5 == 0;
-                const float dpx = std::fabs(h - level * ci) / gradPx;
-                const float spacing = ci / gradPx;
-                const float half = index ? 0.6f : 0.3f;
-                float a = std::clamp(half + 0.5f - dpx, 0.0f, 1.0f) * (index ? 0.85f : 0.55f);
-                a *= index ? Smoothstep(1.0f, 2.5f, spacing * 5) : Smoothstep(1.8f, 4.0f, spacing);
-                col = Mix(col, contour, a);
-            }
+            const F4 gradPx = Max(Sqrt(east * east + north * north) * s, Splat(1e-6f));
+            const F4 level = Floor(h / ci + 0.5f);
+            const I4 index = Abs(level - 5.0f * Floor(level / 5.0f)) < 0.5f;
+            const F4 dpx = Abs(h - level * ci) / gradPx;
+            const F4 spacing = ci / gradPx;
+            const F4 minor = Clamp01(0.8f - dpx) * 0.55f * Smoothstep(1.8f, 4.0f, spacing);
+            const F4 major = Clamp01(1.1f - dpx) * 0.85f * Smoothstep(1.0f, 2.5f, spacing * 5.0f);
+            col = Blend(col, contour, Select(index, major, minor));
 
-            col = Mix(col, water, t.Water(c, r));
-            col = Mix(col, shore, t.Shore(c, r));
-            col = Mix(col, river, t.River(c, r));
-            col = Mix(col, track, t.Road(3, c, r));
-            col = Mix(col, road, t.Road(2, c, r));
-            col = Mix(col, highway, std::max(t.Road(0, c, r), t.Road(1, c, r)));
-            col = Mix(col, building, t.Building(c, r));
-            line[c] = ToPixel(col);
+            col = Blend(col, water, Load4(g.Water + c));
+            col = Blend(col, shore, Load4(g.Shore + c));
+            col = Blend(col, river, Load4(g.River + c));
+            col = Blend(col, track, Load4(g.Track + c));
+            col = Blend(col, road, Load4(g.Road + c));
+            col = Blend(col, highway, Load4(g.Highway + c));
+            col = Blend(col, building, Load4(g.Building + c));
+            StorePixels(line + c, col);
         }
     }
 }
 
-// Texture bands of a tile: tree crowns and clumps of vegetation.
-struct Bands {
-    float Crowns[FineOctaveCount];
-    float Clumps[FineOctaveCount];
-};
-
-Bands BandsOf(const TerrainRaster& t) {
-    Bands b;
-    for (int i = 0; i < FineOctaveCount; ++i) {
-        b.Crowns[i] = BandWeight(t, i, 6.0);
-        b.Clumps[i] = BandWeight(t, i, 60.0);
-    }
-    return b;
-}
-
 // The ground as a colour photograph; grey aerials are made from it.
-Rgb PhotoColour(const TerrainRaster& t, const Bands& bands, int c, int r, float ex) {
-    const float* oct = t.Octaves(c, r);
-    const float grain = 0.5f * t.Grain(c, r) + 0.3f * oct[0] + 0.2f * oct[1];
-    float crowns = 0, clumps = 0;
-    for (int i = 0; i < FineOctaveCount; ++i) {
-        crowns += bands.Crowns[i] * oct[i];
-        clumps += bands.Clumps[i] * oct[i];
-    }
-    const float moisture = t.Moisture(c, r);
+Rgb4 PhotoColour(const GroundRow& g, int c, float ex) {
+    const F4 grain = Load4(g.Grain + c);
+    const F4 crowns = Load4(g.Crowns + c);
+    const F4 clumps = Load4(g.Clumps + c);
 
-    // Open land by climate: desert, steppe, meadow.
     // Open land by climate: desert, steppe, meadow; patches of drier and
     // greener ground within.
-    const float wet = std::clamp(moisture + 0.12f * clumps, 0.0f, 1.0f);
-    Rgb col = wet < 0.45f ? Mix({204, 182, 142}, {162, 150, 98}, Smoothstep(0.2f, 0.45f, wet))
-                          : Mix({162, 150, 98}, {100, 132, 62}, Smoothstep(0.45f, 0.7f, wet));
+    const F4 wet = Clamp01(Load4(g.Moisture + c) + 0.12f * clumps);
+    Rgb4 col = Blend(Blend(Rgb4(Rgb{204, 182, 142}), Rgb4(Rgb{162, 150, 98}), Smoothstep(0.2f, 0.45f, wet)),
+                   Rgb4(Rgb{100, 132, 62}), Smoothstep(0.45f, 0.7f, wet));
     col = Scaled(col, 1.0f + 0.08f * clumps + 0.07f * grain);
 
-    const float farm = t.Farm(c, r);
-    if (farm > 0) {
-        Rgb crop = CropColour(t.PlotTone(c, r));
-        crop = Scaled(crop, 1.0f + 0.05f * t.PlotRows(c, r) + 0.05f * grain + 0.04f * clumps);
-        crop = Mix(crop, {176, 168, 140}, t.PlotEdge(c, r) * 0.8f);
-        col = Mix(col, crop, farm);
+    const F4 farm = Load4(g.Farm + c);
+    if (AnyPositive(farm)) {
+        Rgb4 crop = Ramp(Crops, Min(Load4(g.PlotTone + c), Splat(0.9999f)));
+        crop = Scaled(crop, 1.0f + 0.05f * Load4(g.PlotRows + c) + 0.05f * grain + 0.04f * clumps);
+        crop = Blend(crop, Rgb4(Rgb{176, 168, 140}), Load4(g.PlotEdge + c) * 0.8f);
+        col = Blend(col, crop, farm);
     }
-    const float sand = t.Sand(c, r);
-    if (sand > 0) col = Mix(col, {214, 200, 164}, sand);
+    col = Blend(col, Rgb4(Rgb{214, 200, 164}), Load4(g.Sand + c));
 
-    const float forest = t.Forest(c, r);
-    if (forest > 0) {
+    const F4 forest = Load4(g.Forest + c);
+    if (AnyPositive(forest)) {
         // Tree crowns: bright tops, dark gaps.
-        const float canopy =
-            std::clamp(0.82f + 0.5f * crowns + 0.25f * clumps + 0.08f * grain, 0.35f, 1.35f);
-        const Rgb trees =
-            Scaled(Mix({44, 70, 40}, {78, 98, 52}, Smoothstep(-0.4f, 0.4f, clumps)), canopy);
-        col = Mix(col, trees, forest);
+        const F4 canopy = Clamp(0.82f + 0.5f * crowns + 0.25f * clumps + 0.08f * grain, 0.35f, 1.35f);
+        const Rgb4 trees = Scaled(
+            Blend(Rgb4(Rgb{44, 70, 40}), Rgb4(Rgb{78, 98, 52}), Smoothstep(-0.4f, 0.4f, clumps)), canopy);
+        col = Blend(col, trees, forest);
     }
-    const float rock = t.Rock(c, r);
-    if (rock > 0)
-        col = Mix(col, Scaled({146, 138, 126}, 1.0f + 0.18f * grain + 0.1f * clumps), rock);
-    const float snow = t.Snow(c, r);
-    if (snow > 0) col = Mix(col, Scaled({236, 240, 246}, 1.0f + 0.03f * grain), snow);
+    col = Blend(col, Scaled(Rgb4(Rgb{146, 138, 126}), 1.0f + 0.18f * grain + 0.1f * clumps),
+              Load4(g.Rock + c));
+    col = Blend(col, Scaled(Rgb4(Rgb{236, 240, 246}), 1.0f + 0.03f * grain), Load4(g.Snow + c));
 
-    col = Mix(col, Scaled({186, 172, 142}, 1.0f + 0.06f * grain), t.Road(3, c, r));
-    col = Mix(col, Scaled({156, 152, 144}, 1.0f + 0.04f * grain), t.Road(2, c, r));
-    col = Mix(col, Scaled({104, 104, 106}, 1.0f + 0.03f * grain),
-              std::max(t.Road(0, c, r), t.Road(1, c, r)));
-    const float building = t.Building(c, r);
-    if (building > 0) {
-        const float roof = t.Roof(c, r);
-        const Rgb tiles = roof < 0.5f ? Rgb{150, 84, 62} : Rgb{128, 128, 132};
-        col = Mix(col, Scaled(tiles, 0.85f + 0.3f * roof), building);
+    col = Blend(col, Scaled(Rgb4(Rgb{186, 172, 142}), 1.0f + 0.06f * grain), Load4(g.Track + c));
+    col = Blend(col, Scaled(Rgb4(Rgb{156, 152, 144}), 1.0f + 0.04f * grain), Load4(g.Road + c));
+    col = Blend(col, Scaled(Rgb4(Rgb{104, 104, 106}), 1.0f + 0.03f * grain), Load4(g.Highway + c));
+    const F4 building = Load4(g.Building + c);
+    if (AnyPositive(building)) {
+        const F4 roof = Load4(g.Roof + c);
+        const I4 red = roof < 0.5f;
+        const Rgb4 tiles(Select(red, Splat(150), Splat(128)), Select(red, Splat(84), Splat(128)),
+                         Select(red, Splat(62), Splat(132)));
+        col = Blend(col, Scaled(tiles, 0.85f + 0.3f * roof), building);
     }
 
     // Strong relief light, as in a morning photograph.
-    col = Scaled(col, std::clamp(0.42f + 0.58f * HillShade(t, c, r, ex), 0.2f, 1.35f));
+    const F4 shade = HillShade(Load4(g.SlopeEast + c), Load4(g.SlopeNorth + c), ex);
+    col = Scaled(col, Clamp(0.42f + 0.58f * shade, 0.2f, 1.35f));
 
-    const Rgb riverWater{46, 72, 78};
-    col = Mix(col, Scaled(riverWater, 1.0f + 0.08f * grain), t.River(c, r));
-    const float w = t.Water(c, r);
-    if (w > 0) {
+    col = Blend(col, Scaled(Rgb4(Rgb{46, 72, 78}), 1.0f + 0.08f * grain), Load4(g.River + c));
+    const F4 w = Load4(g.Water + c);
+    if (AnyPositive(w)) {
         // Shallows near the shore are lighter.
-        const Rgb deep{24, 46, 62}, shallow{56, 88, 90};
-        const float depth = Smoothstep(-2.0f, -40.0f, t.Elevation(c, r));
-        const Rgb sea = Scaled(Mix(shallow, deep, depth), 1.0f + 0.05f * clumps + 0.03f * grain);
-        col = Mix(col, sea, w);
+        const F4 depth = Smoothstep(-2.0f, -40.0f, Load4(g.Elevation + c));
+        const Rgb4 sea = Scaled(Blend(Rgb4(Rgb{56, 88, 90}), Rgb4(Rgb{24, 46, 62}), depth),
+                                1.0f + 0.05f * clumps + 0.03f * grain);
+        col = Blend(col, sea, w);
     }
     // A light rim where water meets land.
-    col = Mix(col, Mix(col, {150, 150, 130}, 0.35f), t.Shore(c, r));
+    col = Blend(col, Blend(col, Rgb4(Rgb{150, 150, 130}), Splat(0.35f)), Load4(g.Shore + c));
     return col;
 }
 
-void PaintAerial(const TerrainRaster& t, QImage& image, bool colour) {
+// Panchromatic film response.
+const std::array<float, 256>& FilmResponse() {
+    static const std::array<float, 256> film = [] {
+        std::array<float, 256> f{};
+        for (int i = 0; i < 256; ++i)
+            f[i] = 255.0f * std::pow(static_cast<float>(i) / 255.0f, 0.85f);
+        return f;
+    }();
+    return film;
+}
+
+void PaintAerial(TerrainRaster& t, QImage& image, bool colour) {
     const float ex = Exaggeration(t.Scale());
-    const Bands bands = BandsOf(t);
-    // Panchromatic film response, as a table.
-    float film[256];
-    for (int i = 0; i < 256; ++i)
-        film[i] = 255.0f * std::pow(static_cast<float>(i) / 255.0f, 0.85f);
+    const std::array<float, 256>& film = FilmResponse();
     for (int r = 0; r < t.Size(); ++r) {
+        const GroundRow& g = t.Row(r);
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < t.Size(); ++c) {
-            const Rgb col = PhotoColour(t, bands, c, r, ex);
+        for (int c = 0; c < t.Size(); c += 4) {
+            const Rgb4 col = PhotoColour(g, c, ex);
             if (colour) {
                 // A little haze lifts the shadows, as film does.
-                line[c] = ToPixel({col.R * 0.92f + 10, col.G * 0.92f + 12, col.B * 0.92f + 16});
-            } else {
-                // Panchromatic film: greens dark, bare ground bright.
-                const float y = film[static_cast<int>(
-                    std::clamp(0.36f * col.R + 0.44f * col.G + 0.20f * col.B, 0.0f, 255.0f))];
-                line[c] = ToPixel({y, y, y});
+                StorePixels(line + c,
+                            {col.R * 0.92f + 10.0f, col.G * 0.92f + 12.0f, col.B * 0.92f + 16.0f});
+                continue;
             }
+            // Panchromatic film: greens dark, bare ground bright.
+            const I4 y = __builtin_convertvector(
+                Clamp(0.36f * col.R + 0.44f * col.G + 0.20f * col.B, 0.0f, 255.0f), I4);
+            const F4 v{film[y[0]], film[y[1]], film[y[2]], film[y[3]]};
+            StorePixels(line + c, {v, v, v});
         }
     }
 }
 
 // Grid lines: a line at a multiple of the spacing belongs to the pixel whose
 // half-open ground span holds it, so no line is drawn twice at a tile edge.
-void PaintGrid(const TileAddress& a, QImage& image, const QColor& colour, const QColor& minor) {
+void PaintGrid(const TileAddress& a, QPainter& p, const QColor& colour, const QColor& minor) {
     const double s = ScaleOfCode(a.ScaleCode);
     const double g = GridSpacing(s);
     const double west = TilePixels * static_cast<double>(a.X) * s;
     const double north = TilePixels * (static_cast<double>(a.Y) + 1.0) * s;
-    QPainter p(&image);
     const auto pick = [&](double k) {
         return std::fmod(std::fabs(k * g), 1000.0) < 0.5 ? colour : minor;
     };
@@ -268,8 +259,7 @@ void PaintGrid(const TileAddress& a, QImage& image, const QColor& colour, const 
     }
 }
 
-void PaintAddress(const TileAddress& a, QImage& image, bool darkText) {
-    QPainter p(&image);
+void PaintAddress(const TileAddress& a, QPainter& p, bool darkText) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(9);
     p.setFont(font);
@@ -305,7 +295,7 @@ double ContourInterval(double scale) {
 namespace {
 
 // The landscape alone, in the theme's colours.
-QImage PaintLandscape(const TerrainRaster& terrain, Theme theme) {
+QImage PaintLandscape(TerrainRaster&& terrain, Theme theme) {
     QImage image(terrain.Size(), terrain.Size(), QImage::Format_RGB32);
     if (theme == Theme::Aerial || theme == Theme::ColorAerial)
         PaintAerial(terrain, image, theme == Theme::ColorAerial);
@@ -319,17 +309,20 @@ QImage PaintLandscape(const TerrainRaster& terrain, Theme theme) {
 QImage RenderTile(const TileAddress& address, const RenderLayers& layers) {
     const auto theme = static_cast<Theme>(address.Theme);
     QImage image = PaintLandscape(TerrainRaster(address), theme);
+    if (!layers.Grid && !layers.Label) return image;
     const bool aerial = theme == Theme::Aerial || theme == Theme::ColorAerial;
+    QPainter p(&image);
     if (layers.Grid) {
         if (aerial)
             PaintGrid(
-                address, image,
+                address, p,
                 theme == Theme::Aerial ? QColor(255, 255, 255, 110) : QColor(255, 236, 150, 120),
                 theme == Theme::Aerial ? QColor(255, 255, 255, 60) : QColor(255, 236, 150, 60));
         else
-            PaintGrid(address, image, QColor(30, 50, 140, 130), QColor(30, 50, 140, 60));
+            PaintGrid(address, p, QColor(30, 50, 140, 130), QColor(30, 50, 140, 60));
     }
-    if (layers.Label) PaintAddress(address, image, !aerial);
+    if (layers.Label) PaintAddress(address, p, !aerial);
+    p.end();
     return image;
 }
 
