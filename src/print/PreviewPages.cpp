@@ -23,7 +23,7 @@ void Rectangle(QPainter& p, const QRect& r, const QColor& pen, const QColor& bru
 }
 
 bool AllWhite(const QImage& image) {
-    const int bytes = image.width() * 3;
+    const int bytes = image.width() * image.depth() / 8;
     for (int y = 0; y < image.height(); ++y) {
         const uchar* row = image.constScanLine(y);
         // Compare the row with itself shifted by one byte: all equal and the first 0xFF.
@@ -45,36 +45,30 @@ struct TUpdateScope {
 
 // --- TPrinterPage ---
 
-QImage& TPrinterPage::NewContent(const QRect& area) {
-    const QRect r = area.intersected(QRect(0, 0, Metrics.HorzRes, Metrics.VertRes));
-    m_content = r.isEmpty() ? QImage() : QImage(r.size(), QImage::Format_RGB888);
-    if (!r.isEmpty() && m_content.isNull())
-        throw EPrintError("There is not enough memory for the pictures of the pages.");
-    m_content.fill(Qt::white);
-    m_origin = r.topLeft();
-    m_blank = -1;
+void TPrinterPage::SetPicture(const QImage& map, const QRectF& source, const QRect& area,
+                              TStretch mode) {
+    m_picture = TPagePicture(map, source,
+                             area.intersected(QRect(0, 0, Metrics.HorzRes, Metrics.VertRes)), mode);
+    m_blank = m_picture.IsNull() ? 1 : -1;
     m_thumbnail = QImage();
-    return m_content;
 }
 
-void TPrinterPage::ClearContent() {
-    m_content = QImage();
-    m_origin = QPoint();
+void TPrinterPage::ClearPicture() {
+    m_picture = TPagePicture();
     m_blank = 1;
     m_thumbnail = QImage();
 }
 
 void TPrinterPage::RefreshMetrics(const TPrinterMetrics& m) {
     Metrics = m;
-    if (m_content.isNull()) return;
-    const QRect kept =
-        QRect(m_origin, m_content.size()).intersected(QRect(0, 0, m.HorzRes, m.VertRes));
-    if (kept.size() == m_content.size()) return;
-    if (kept.isEmpty()) {
-        ClearContent();
+    if (m_picture.IsNull()) return;
+    const QRect before = m_picture.Area();
+    m_picture.Crop(QRect(0, 0, m.HorzRes, m.VertRes));
+    if (m_picture.Area() == before) return;
+    if (m_picture.IsNull()) {
+        ClearPicture();
         return;
     }
-    m_content = m_content.copy(kept.translated(-m_origin));
     m_blank = -1;
     m_thumbnail = QImage();
 }
@@ -115,7 +109,7 @@ void TPrinterPage::Draw(QPainter& painter, const QRect& cell, const TPageDecorat
     const int right = p.left() + p.width(), bottom = p.top() + p.height();
     Rectangle(painter, Ltrb(right, p.top() + 5, right + 5, bottom + 5), ShadowColor, ShadowColor);
     Rectangle(painter, Ltrb(p.left() + 5, bottom, right + 1, bottom + 5), ShadowColor, ShadowColor);
-    if (!ImageRect.isEmpty() && !m_content.isNull())
+    if (!ImageRect.isEmpty() && !m_picture.IsNull())
         painter.drawImage(ImageRect.topLeft(), Thumbnail(ImageRect.size()));
     if (decoration && !ImageRect.isEmpty() && Metrics.HorzRes > 0 && Metrics.VertRes > 0) {
         painter.setRenderHint(QPainter::Antialiasing, true);
@@ -136,26 +130,29 @@ const QImage& TPrinterPage::Thumbnail(const QSize& size) const {
     m_thumbnail.fill(Qt::white);
     const double sx = double(size.width()) / std::max(1, Metrics.HorzRes);
     const double sy = double(size.height()) / std::max(1, Metrics.VertRes);
-    const QRect target = Ltrb(Round(m_origin.x() * sx), Round(m_origin.y() * sy),
-                              Round((m_origin.x() + m_content.width()) * sx),
-                              Round((m_origin.y() + m_content.height()) * sy));
+    const QRect area = m_picture.Area();
+    const QRect target =
+        Ltrb(Round(area.left() * sx), Round(area.top() * sy), Round((area.right() + 1) * sx),
+             Round((area.bottom() + 1) * sy));
     // Keep a thin strip of content visible instead of letting it round away.
     const QRect shown(target.topLeft(), target.size().expandedTo(QSize(1, 1)));
     // Averaging all of a page's millions of pixels for a sheet of a hundred pixels would make
     // the first paint of 31 pages take seconds: 4 × 4 samples a preview pixel look the same.
     const QSize samples = shown.size() * 4;
-    if (m_content.width() > samples.width() && m_content.height() > samples.height()) {
-        QImage sampled(samples, QImage::Format_RGB888);
-        StretchImage(m_content, QRectF(m_content.rect()), sampled, sampled.rect(), TStretch::Plain);
+    if (area.width() > samples.width() && area.height() > samples.height()) {
+        const QImage sampled = m_picture.Sample(samples);
         StretchImage(sampled, QRectF(sampled.rect()), m_thumbnail, shown, TStretch::Smooth);
     } else {
-        StretchImage(m_content, QRectF(m_content.rect()), m_thumbnail, shown, TStretch::Smooth);
+        const QImage content = m_picture.Render();
+        StretchImage(content, QRectF(content.rect()), m_thumbnail, shown, TStretch::Smooth);
     }
     return m_thumbnail;
 }
 
 bool TPrinterPage::IsBlank() const {
-    if (m_blank < 0) m_blank = m_content.isNull() || AllWhite(m_content) ? 1 : 0;
+    // Made band by band, and only until a band is not white: that is mostly the first.
+    if (m_blank < 0)
+        m_blank = m_picture.ForEachBand([](const TPageBand& band) { return AllWhite(band.Image); });
     return m_blank == 1;
 }
 
@@ -311,10 +308,8 @@ void TPrintPreviewModel::FillTiled(const QImage& image, const QSize& printed, in
                     .intersected(whole);
             const int g = i + j * m_columns + first;
             const QRectF source = sourceOf(i, j, target).intersected(QRectF(image.rect()));
-            if (g >= 0 && g < Count() && !target.isEmpty() && !source.isEmpty()) {
-                QImage& content = m_pages[g].NewContent(target.translated(-target.topLeft()));
-                StretchImage(image, source, content, content.rect(), mode);
-            }
+            if (g >= 0 && g < Count() && !target.isEmpty() && !source.isEmpty())
+                m_pages[g].SetPicture(image, source, target.translated(-target.topLeft()), mode);
             if (g >= last) return;
         }
     }
@@ -381,8 +376,7 @@ void TPrintPreviewModel::FillFitToPage(const QImage& image) {
     const QRect target(0, 0, Trunc(w * m_fitScale), Trunc(h * m_fitScale));
     if (!target.isEmpty()) {
         m_pages[0].RefreshMetrics(m_metrics);
-        QImage& content = m_pages[0].NewContent(target);
-        StretchImage(image, QRectF(image.rect()), content, content.rect(), TStretch::Smooth);
+        m_pages[0].SetPicture(image, QRectF(image.rect()), target, TStretch::Smooth);
     }
 }
 
@@ -402,6 +396,12 @@ bool TPrintPreviewModel::PrintPages(QPagedPaintDevice& device, bool skipBlank,
     const std::vector<int> printed = PrintedPages(skipBlank);
     if (printed.empty()) throw EPrintError("Every page is blank: there is nothing to print.");
     const int total = static_cast<int>(printed.size());
+    // Each band of a picture reaches a sixteenth of an inch into the next, which is drawn over
+    // it: a viewer that smooths the edges of images would otherwise show a faint line where
+    // two bands meet, at any size down to 16 pixels an inch. And each starts a JPEG block
+    // above its own rows, left out by a clip: the PDF writer makes a JPEG of it, whose first
+    // row takes its colours from no row above and would not be the whole page's.
+    const int below = std::max(1, Ceil(device.logicalDpiY() / 16.0));
     QPainter painter;
     int number = 0;
     for (int i = 0; i < Count(); ++i) {
@@ -416,7 +416,17 @@ bool TPrintPreviewModel::PrintPages(QPagedPaintDevice& device, bool skipBlank,
             throw EPrintError("The printer did not take the next page.");
         }
         const TPrinterPage& page = m_pages[i];
-        if (!page.Content().isNull()) painter.drawImage(page.ContentOrigin(), page.Content());
+        page.Picture().ForEachBand(
+            [&](const TPageBand& band) {
+                const QRect drawn(band.At, band.Image.size());
+                if (drawn.top() < band.Own.top())
+                    painter.setClipRect(Ltrb(drawn.left(), band.Own.top(), drawn.right() + 1,
+                                             drawn.bottom() + 1));
+                painter.drawImage(band.At, band.Image);
+                return true;
+            },
+            TPagePicture::JpegBlock, below);
+        painter.setClipping(false);
         if (decoration) decoration(painter, page, ++number, total);
     }
     if (!painter.end()) throw EPrintError("The printer could not finish the print.");

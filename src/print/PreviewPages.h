@@ -4,7 +4,7 @@
 // one of four ways, laid out as small sheets side by side for the preview, and printed.
 // The preview widget only shows this; varrow-render and the tests use it without windows.
 
-#include "PageResample.h"
+#include "PagePicture.h"
 #include "PrinterMetrics.h"
 
 #include <QColor>
@@ -13,18 +13,12 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 class QPagedPaintDevice;
 class QPainter;
 
 namespace varrow {
-
-class EPrintError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 class TPrinterPage;
 
@@ -46,15 +40,16 @@ public:
     QColor BackgroundColor = QColor(128, 128, 128);
     QString Title;
 
-    // The page's bitmap is HorzRes × VertRes, white but for Content at ContentOrigin. Only
-    // the part a filling drew is held, and a page that carries nothing holds no picture.
-    const QImage& Content() const { return m_content; }
-    QPoint ContentOrigin() const { return m_origin; }
-    // A picture for area (page pixels, clipped to the printable area) to draw into; white.
-    QImage& NewContent(const QRect& area);
-    void ClearContent();
+    // The page's bitmap is HorzRes × VertRes, white but for its picture, which a filling
+    // gives it; a page that carries nothing has none.
+    const TPagePicture& Picture() const { return m_picture; }
+    // The picture's pixels, made now (Format_RGB888; null when there is no picture).
+    QImage Render() const { return m_picture.Render(); }
+    // source of map stretched onto area (page pixels, clipped to the printable area).
+    void SetPicture(const QImage& map, const QRectF& source, const QRect& area, TStretch mode);
+    void ClearPicture();
 
-    // Takes the printer's metrics; content outside the new printable area is dropped.
+    // Takes the printer's metrics; the picture outside the new printable area is dropped.
     void RefreshMetrics(const TPrinterMetrics& m);
     // PaperRect and ImageRect for a cell (0, 0, w, h): the sheet takes 93 % of the limiting
     // side, centred.
@@ -63,14 +58,13 @@ public:
     // decoration scaled into it.
     void Draw(QPainter& painter, const QRect& cell, const TPageDecoration& decoration = {},
               int pageNumber = 0, int pageTotal = 0);
-    // Every pixel of the bitmap is white (remembered until the content changes).
+    // Every pixel of the bitmap is white (remembered until the picture changes).
     bool IsBlank() const;
 
 private:
     const QImage& Thumbnail(const QSize& size) const;
 
-    QImage m_content; // Format_RGB888
-    QPoint m_origin;
+    TPagePicture m_picture;
     mutable int m_blank = -1; // unknown
     mutable QImage m_thumbnail;
 };
@@ -141,7 +135,9 @@ public:
     QSize MapArea() const; // the part of the printable area the map may take
 
     // Fillings. Every filling discards all pages first; tiled fillings fill the pages
-    // first..last at most, the others are left white and hold no picture.
+    // first..last at most, the others are left white and hold no picture. The pages read
+    // image whenever they are drawn, checked for blankness or printed: it must outlive them
+    // or the next filling.
     void FillActualSize(const QImage& image, int first = 0, int last = 30);
     void FillFitToPage(const QImage& image);
     void FillScaled(const QImage& image, double factor);
@@ -154,8 +150,9 @@ public:
     // The pages that PrintPages prints, in order.
     std::vector<int> PrintedPages(bool skipBlank) const;
     // Prints the pages as one document on device, each page's picture unscaled at the top-left
-    // corner of the printable area. False when progress cancelled; abortJob then runs
-    // while the job is still open. Raises EPrintError when the device fails.
+    // corner of the printable area, in bands made from the map one at a time. False when
+    // progress cancelled; abortJob then runs while the job is still open. Raises EPrintError
+    // when the device fails.
     bool PrintPages(QPagedPaintDevice& device, bool skipBlank, const TPrintProgress& progress,
                     const TPageDecoration& decoration = {},
                     const std::function<void()>& abortJob = {});

@@ -35,14 +35,13 @@ TEST(PrintPreviewPages, ActualSizeOfA600PixelMapIsOnePageHeldInItsTopLeftCorner)
         ASSERT_EQ(m.pages.Count(), 1);
         EXPECT_EQ(m.pages.Columns(), 1);
         const TPrinterPage& page = m.pages.Pages(0);
-        EXPECT_EQ(page.ContentOrigin(), QPoint(0, 0));
-        ASSERT_EQ(page.Content().size(), QSize(side, side));
+        ASSERT_EQ(page.Picture().Area(), QRect(0, 0, side, side));
+        const QImage content = page.Render();
         // Each map pixel becomes a block of printer pixels: 6.25 or 3.125 of them a side.
         const double k = side / 600.0;
         for (int x : {0, 7, 100, 599})
-            EXPECT_EQ(page.Content().pixel(int(x * k + k / 2), int(x * k + k / 2)), map.pixel(x, x))
-                << x;
-        EXPECT_EQ(page.Content().pixel(side - 1, side - 1), map.pixel(599, 599));
+            EXPECT_EQ(content.pixel(int(x * k + k / 2), int(x * k + k / 2)), map.pixel(x, x)) << x;
+        EXPECT_EQ(content.pixel(side - 1, side - 1), map.pixel(599, 599));
     }
     EXPECT_EQ(PageToImageRect(4800, 6360, PrinterToScreen(Letter600(), 96, 96)),
               QRect(0, 0, 768, 1018));
@@ -59,13 +58,14 @@ TEST(PrintPreviewPages, ATiledMapFillsThirtyOnePagesAndLeavesTheRestWithoutPictu
     for (int i = 0; i < 42; ++i) {
         const TPrinterPage& page = m.pages.Pages(i);
         EXPECT_EQ(page.IsBlank(), i > 30) << i;
-        EXPECT_EQ(page.Content().isNull(), i > 30) << i;
+        EXPECT_EQ(page.Picture().IsNull(), i > 30) << i;
     }
     // Page 7 is column 1 of row 1; column 5 is the narrow end of a row.
-    EXPECT_EQ(m.pages.Pages(7).Content().pixel(0, 0), map.pixel(200, 300));
-    EXPECT_EQ(m.pages.Pages(7).Content().pixel(199, 299), map.pixel(399, 599));
-    EXPECT_EQ(m.pages.Pages(5).Content().size(), QSize(100, 300));
-    EXPECT_EQ(m.pages.Pages(5).Content().pixel(99, 0), map.pixel(1099, 0));
+    const QImage page7 = m.pages.Pages(7).Render();
+    EXPECT_EQ(page7.pixel(0, 0), map.pixel(200, 300));
+    EXPECT_EQ(page7.pixel(199, 299), map.pixel(399, 599));
+    EXPECT_EQ(m.pages.Pages(5).Picture().Area().size(), QSize(100, 300));
+    EXPECT_EQ(m.pages.Pages(5).Render().pixel(99, 0), map.pixel(1099, 0));
 
     std::vector<int> expected(31);
     for (int i = 0; i < 31; ++i)
@@ -76,7 +76,8 @@ TEST(PrintPreviewPages, ATiledMapFillsThirtyOnePagesAndLeavesTheRestWithoutPictu
 
 TEST(PrintPreviewPages, PrintingSkipsBlankPagesButStepsTheProgressForEachPage) {
     Model m(Small96());
-    m.pages.FillActualSize(MapPattern(1100, 2000), 0, 30);
+    const QImage map = MapPattern(1100, 2000);
+    m.pages.FillActualSize(map, 0, 30);
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     QPdfWriter writer(&pdf);
@@ -102,7 +103,8 @@ TEST(PrintPreviewPages, PrintingSkipsBlankPagesButStepsTheProgressForEachPage) {
 
 TEST(PrintPreviewPages, ProgressRoundsHalvesToEvenAndCancelStopsBeforeTheNextPage) {
     Model m(Small96());
-    m.pages.FillActualSize(MapPattern(800, 300), 0, 30); // 4 columns, 1 row
+    const QImage map = MapPattern(800, 300);
+    m.pages.FillActualSize(map, 0, 30); // 4 columns, 1 row
     m.pages.SetCount(8);
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
@@ -121,23 +123,25 @@ TEST(PrintPreviewPages, ProgressRoundsHalvesToEvenAndCancelStopsBeforeTheNextPag
 TEST(PrintPreviewPages, FitToPageKeepsATallMapWhole) {
     // The printable area is 480 × 636: by width the map would be 960 high.
     Model m(MakeMetrics(510, 660, 480, 636, 15, 12, 60, 60));
-    m.pages.FillFitToPage(MapPattern(60, 120));
+    const QImage tall = MapPattern(60, 120), wide = MapPattern(120, 60);
+    m.pages.FillFitToPage(tall);
     ASSERT_EQ(m.pages.Count(), 1);
     EXPECT_DOUBLE_EQ(m.pages.FitScale(), 5.3);
-    EXPECT_EQ(m.pages.Pages(0).Content().size(), QSize(318, 636));
-    m.pages.FillFitToPage(MapPattern(120, 60));
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().size(), QSize(318, 636));
+    m.pages.FillFitToPage(wide);
     EXPECT_DOUBLE_EQ(m.pages.FitScale(), 4.0);
-    EXPECT_EQ(m.pages.Pages(0).Content().size(), QSize(480, 240));
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().size(), QSize(480, 240));
 }
 
 TEST(PrintPreviewPages, ManualScaleTilesTheStretchedMapWithoutMakingIt) {
     Model m(Letter300());
-    m.pages.FillScaled(MapPattern(600, 600), 2.0); // 1200 screen pixels, 3750 printer pixels
+    const QImage map = MapPattern(600, 600);
+    m.pages.FillScaled(map, 2.0); // 1200 screen pixels, 3750 printer pixels
     ASSERT_EQ(m.pages.Count(), 4);
     EXPECT_EQ(m.pages.Columns(), 2);
-    EXPECT_EQ(m.pages.Pages(0).Content().size(), QSize(2400, 3180));
-    EXPECT_EQ(m.pages.Pages(1).Content().size(), QSize(1350, 3180));
-    EXPECT_EQ(m.pages.Pages(3).Content().size(), QSize(1350, 570));
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().size(), QSize(2400, 3180));
+    EXPECT_EQ(m.pages.Pages(1).Picture().Area().size(), QSize(1350, 3180));
+    EXPECT_EQ(m.pages.Pages(3).Picture().Area().size(), QSize(1350, 570));
     EXPECT_DOUBLE_EQ(m.pages.PrinterPixelsPerMapPixel(), 6.25);
 }
 
@@ -147,18 +151,20 @@ TEST(PrintPreviewPages, MapScaleGoesStraightToPrinterPixels) {
     // 4 m a pixel at 1:24,000 is 1/6000 m of paper: 1.9685 printer pixels at 300 per inch.
     m.pages.FillMapScale(map, 4.0, 24000);
     ASSERT_EQ(m.pages.Count(), 1);
-    EXPECT_EQ(m.pages.Pages(0).Content().size(), QSize(1181, 1181));
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().size(), QSize(1181, 1181));
     EXPECT_NEAR(m.pages.PrinterPixelsPerMapPixel(), 1.9685, 1e-4);
     // One smooth resampling from the map: a page pixel inside one map pixel keeps its colour.
-    EXPECT_EQ(m.pages.Pages(0).Content().pixel(300, 300), map.pixel(152, 152));
+    EXPECT_EQ(m.pages.Pages(0).Render().pixel(300, 300), map.pixel(152, 152));
 
     // At 1:6,000 the same map is 4724 printer pixels a side: pages join without a gap.
     m.pages.FillMapScale(map, 4.0, 6000);
     ASSERT_EQ(m.pages.Count(), 4);
-    EXPECT_EQ(m.pages.Pages(0).Content().width() + m.pages.Pages(1).Content().width(), 4724);
-    EXPECT_EQ(m.pages.Pages(0).Content().pixel(2399, 0), map.pixel(304, 0));
-    EXPECT_EQ(m.pages.Pages(1).Content().pixel(0, 0), map.pixel(304, 0));
-    EXPECT_EQ(m.pages.Pages(1).Content().pixel(2323, 0), map.pixel(599, 0));
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().width() + m.pages.Pages(1).Picture().Area().width(),
+              4724);
+    const QImage left = m.pages.Pages(0).Render(), right = m.pages.Pages(1).Render();
+    EXPECT_EQ(left.pixel(2399, 0), map.pixel(304, 0));
+    EXPECT_EQ(right.pixel(0, 0), map.pixel(304, 0));
+    EXPECT_EQ(right.pixel(2323, 0), map.pixel(599, 0));
 }
 
 TEST(PrintPreviewPages, RefusesAPrintOfMillionsOfPagesWithAMessage) {
@@ -171,8 +177,9 @@ TEST(PrintPreviewPages, TheInfoBandIsKeptFreeUnderTheMap) {
     Model m(Letter300());
     m.pages.SetInfoBand(0.5);
     EXPECT_EQ(m.pages.MapArea(), QSize(2400, 3180 - 150));
-    m.pages.FillFitToPage(MapPattern(600, 1200));
-    EXPECT_EQ(m.pages.Pages(0).Content().height(), 3030);
+    const QImage map = MapPattern(600, 1200);
+    m.pages.FillFitToPage(map);
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().height(), 3030);
 }
 
 TEST(PrintPreviewPages, UpdatesHoldArrangementBackUntilTheLastOneCloses) {
@@ -245,11 +252,14 @@ TEST(PrintPreviewPages, TheSheetPictureHasPaperPrintableAreaAndAHalfGreyShadow) 
 
 TEST(PrintPreviewPages, ChangedMetricsCutPicturesToTheNewPrintableArea) {
     Model m(Small96());
-    m.pages.FillActualSize(MapPattern(150, 100), 0, 30);
-    ASSERT_EQ(m.pages.Pages(0).Content().size(), QSize(150, 100));
+    const QImage map = MapPattern(150, 100);
+    m.pages.FillActualSize(map, 0, 30);
+    ASSERT_EQ(m.pages.Pages(0).Picture().Area().size(), QSize(150, 100));
+    const QImage whole = m.pages.Pages(0).Render();
     m.pages.SetMetrics(MakeMetrics(110, 165, 100, 150, 5, 7, 48, 48));
     m.pages.ArrangePages();
-    EXPECT_EQ(m.pages.Pages(0).Content().size(), QSize(100, 100));
+    EXPECT_EQ(m.pages.Pages(0).Picture().Area().size(), QSize(100, 100));
+    EXPECT_EQ(m.pages.Pages(0).Render(), whole.copy(0, 0, 100, 100)) << "cut, not stretched";
 }
 
 TEST(PageResample, SmoothAveragesTheAreaAPixelCoversAndPlainPicksOne) {

@@ -34,9 +34,9 @@ namespace varrow {
 
 namespace {
 
-// Page pictures are held for up to 31 pages: at 300 per inch a 75 × 75 map at actual size
-// takes about 0.7 GB of them on letter paper; a 600 or 1200 per inch printer would take four
-// or sixteen times that for no detail the map has (at 1:24,000 a map pixel is 2 of these).
+// Pages are printed at 300 per inch at most: a 600 or 1200 per inch printer would take four or
+// sixteen times the time and data for no detail the map has (at 1:24,000 a map pixel is 2 of
+// these).
 constexpr int PageDpi = 300;
 constexpr double StandardRatios[] = {24000, 25000, 50000, 62500, 100000, 250000};
 

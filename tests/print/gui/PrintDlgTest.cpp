@@ -97,7 +97,7 @@ TEST(PrintDlg, EveryMethodRebuildsThePagesAndReadsFeetPerInchAndRatio) {
     EXPECT_EQ(d.dlg.ScaleDis->text(), QStringLiteral("2000.0"));
     EXPECT_EQ(d.dlg.RatioDis->text(), QStringLiteral("1:24,000"));
     EXPECT_TRUE(d.dlg.InfoCheck->isChecked()) << "on by default at map scale";
-    EXPECT_EQ(d.Pages().Pages(0).Content().size(), QSize(1181, 1181));
+    EXPECT_EQ(d.Pages().Pages(0).Picture().Area().size(), QSize(1181, 1181));
 
     d.dlg.MapScaleCombo->setEditText(QStringLiteral("1 : 50000"));
     emit d.dlg.MapScaleCombo->lineEdit()->editingFinished();
@@ -112,7 +112,7 @@ TEST(PrintDlg, EveryMethodRebuildsThePagesAndReadsFeetPerInchAndRatio) {
     d.Choose(1);
     EXPECT_FALSE(d.dlg.InfoCheck->isChecked());
     EXPECT_EQ(d.Pages().Count(), 1);
-    EXPECT_EQ(d.Pages().Pages(0).Content().width(), 2550);
+    EXPECT_EQ(d.Pages().Pages(0).Picture().Area().width(), 2550);
     EXPECT_EQ(d.dlg.ScaleDis->text(), FormatFixed(4 * 3.2808398950131233 * 300 / 4.25, 1));
 
     d.dlg.InfoCheck->click(); // remembered for "Fit To Page" only
@@ -125,10 +125,10 @@ TEST(PrintDlg, EveryMethodRebuildsThePagesAndReadsFeetPerInchAndRatio) {
 
 TEST(PrintDlg, TheFactorCountsOnlyForManualScale) {
     Dialog d;
-    const qint64 before = d.Pages().Pages(0).Content().cacheKey();
+    const qint64 before = d.Pages().Pages(0).Picture().Key();
     const QString scale = d.dlg.ScaleDis->text();
     d.dlg.ScaleSpin->setValue(2.0);
-    EXPECT_EQ(d.Pages().Pages(0).Content().cacheKey(), before);
+    EXPECT_EQ(d.Pages().Pages(0).Picture().Key(), before);
     EXPECT_EQ(d.dlg.ScaleDis->text(), scale);
 
     d.Choose(2);
