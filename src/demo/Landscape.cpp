@@ -274,20 +274,23 @@ void AddLatitudeTerms(const SurfacePoint& p, float* fields) {
     fields[FieldSnowLine] += static_cast<float>(700.0 + 4300.0 * c * c);
 }
 
-void GroundAt(const float* const* sums, int n, float* elevation, float* mountains,
-              float* land, float* moisture) {
-    for (int i = 0; i < n; i += 4) {
-        // Continents: sea below zero, a gently rising interior above.
-        const F4 c = Load4(sums[FieldContinent] + i) + 0.10f;
-        const F4 base = c * Select(c > 0.0f, Splat(1500.0f), Splat(5000.0f));
-        const F4 l = 0.15f + 0.85f * Smoothstep(0.0f, 0.25f, c);
-        const F4 m = Smoothstep(0.0f, 0.45f, Load4(sums[FieldMountains] + i));
-        const F4 relief = m * Load4(sums[FieldRidged] + i) + Load4(sums[FieldRolling] + i);
-        Store4(elevation + i, base + l * relief);
-        Store4(mountains + i, m);
-        Store4(land + i, l);
-        Store4(moisture + i, Clamp01(0.5f + Load4(sums[FieldMoisture] + i)));
-    }
+void GroundAt(const float* const* sums, int n, float* elevation, float* mountains, float* land,
+              float* moisture) {
+    ForLanes([&](auto lanes) {
+        using F = decltype(lanes);
+        for (int i = 0; i < n; i += Width<F>) {
+            // Continents: sea below zero, a gently rising interior above.
+            const F c = Load<F>(sums[FieldContinent] + i) + 0.10f;
+            const F base = c * Select(c > 0.0f, Splat<F>(1500.0f), Splat<F>(5000.0f));
+            const F l = 0.15f + 0.85f * Smoothstep(0.0f, 0.25f, c);
+            const F m = Smoothstep(0.0f, 0.45f, Load<F>(sums[FieldMountains] + i));
+            const F relief = m * Load<F>(sums[FieldRidged] + i) + Load<F>(sums[FieldRolling] + i);
+            Store(elevation + i, base + l * relief);
+            Store(mountains + i, m);
+            Store(land + i, l);
+            Store(moisture + i, Clamp01(0.5f + Load<F>(sums[FieldMoisture] + i)));
+        }
+    });
 }
 
 } // namespace varrow::demo

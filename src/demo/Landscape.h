@@ -124,9 +124,10 @@ NoiseFrame FrameOf(const LayerPlan& layer, const SurfacePoint& centre);
 // rounded off (a sharp crease would be aliased by the lattices into a
 // zig-zag), less its mean over the noise so that leaving out fine octaves
 // does not shift the elevation of a region between scales.
-inline F4 RidgeTerm(F4 n, F4* slope = nullptr) {
-    const F4 root = Sqrt(n * n + 0.04f);
-    const F4 r = 1.0f - root;
+template <class F>
+VARROW_LANES F RidgeTerm(F n, F* slope = nullptr) {
+    const F root = Sqrt(n * n + 0.04f);
+    const F r = 1.0f - root;
     if (slope) *slope = -2.0f * r * n / root;
     return r * r - 0.37f;
 }
@@ -134,9 +135,8 @@ inline F4 RidgeTerm(F4 n, F4* slope = nullptr) {
 // Adds what latitude contributes at a point (climate, snow line) to fields.
 void AddLatitudeTerms(const SurfacePoint& p, float* fields);
 
-// The ground a point's field sums make, n points at a time (arrays of n
-// rounded up to four): sums[f] is field f's array. Elevation is
-// base + land (mountains Ridged + Rolling).
+// The ground the field sums make at n points (a multiple of eight): sums[f]
+// is field f's array. Elevation is base + land (mountains Ridged + Rolling).
 void GroundAt(const float* const* sums, int n, float* elevation, float* mountains,
               float* land, float* moisture);
 

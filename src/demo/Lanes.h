@@ -1,9 +1,14 @@
 #pragma once
 
-// Four floats at a time, written with the GCC and Clang vector extensions
-// (SSE2 on x86-64, NEON on ARM, plain code elsewhere). Most of a tile's work
-// is the same arithmetic on every pixel of a row or every point of a lattice;
-// doing four at once is what keeps a tile within its time budget.
+// Several floats at a time, written with the GCC and Clang vector extensions.
+// Most of a tile's work is the same arithmetic on every pixel of a row or
+// every point of a lattice; doing four or eight at once is what keeps a tile
+// within its time budget.
+//
+// The loops are templates over the vector type: F4 (four lanes, SSE2 on
+// x86-64, NEON on ARM, plain code elsewhere) and, where the processor has AVX2,
+// F8 (eight lanes; see ForLanes). Both do the same arithmetic in the same
+// order, without fused multiply-adds, so tiles do not depend on the machine.
 
 #include <cstdint>
 #include <cstring>
@@ -13,32 +18,89 @@
 #endif
 
 // Small vector functions must be inlined: a call passes its vectors through
-// memory, and GCC does not always inline them in the larger loops.
+// memory. The eight-lane ones are compiled as AVX2 only where they are
+// inlined into an AVX2 function, so their by-value vectors never reach a call.
 #define VARROW_LANES inline __attribute__((always_inline))
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace varrow::demo {
 
 using F4 = float __attribute__((vector_size(16)));
 using I4 = std::int32_t __attribute__((vector_size(16)));
 using U4 = std::uint32_t __attribute__((vector_size(16)));
+using F8 = float __attribute__((vector_size(32)));
+using I8 = std::int32_t __attribute__((vector_size(32)));
+using U8 = std::uint32_t __attribute__((vector_size(32)));
 
-VARROW_LANES F4 Splat(float v) {
-    return F4{v, v, v, v};
+// The integer vectors that go with a float vector, and the lane count.
+template <class F>
+struct LanesOf;
+template <>
+struct LanesOf<F4> {
+    using I = I4;
+    using U = U4;
+    static constexpr int N = 4;
+};
+template <>
+struct LanesOf<F8> {
+    using I = I8;
+    using U = U8;
+    static constexpr int N = 8;
+};
+template <class F>
+using IntOf = typename LanesOf<F>::I;
+template <class F>
+using UintOf = typename LanesOf<F>::U;
+template <class F>
+constexpr int Width = LanesOf<F>::N;
+
+template <class F>
+VARROW_LANES F Splat(float v) {
+    return F{} + v;
 }
 
-VARROW_LANES F4 Load4(const float* p) {
-    F4 v;
+template <class F>
+VARROW_LANES F Load(const float* p) {
+    F v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-VARROW_LANES void Store4(float* p, F4 v) {
+template <class V>
+VARROW_LANES void Store(float* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// Conversions, one overload per width: GCC takes no dependent types in
+// __builtin_convertvector.
+VARROW_LANES I4 ToInt(F4 x) {
+    return __builtin_convertvector(x, I4);
+}
+VARROW_LANES I8 ToInt(F8 x) {
+    return __builtin_convertvector(x, I8);
+}
+VARROW_LANES F4 ToFloat(I4 x) {
+    return __builtin_convertvector(x, F4);
+}
+VARROW_LANES F8 ToFloat(I8 x) {
+    return __builtin_convertvector(x, F8);
+}
+
 // a where the mask lane is all ones, b where it is zero.
-VARROW_LANES F4 Select(I4 mask, F4 a, F4 b) {
-    return (F4)((mask & (I4)a) | (~mask & (I4)b));
+template <class F, class I>
+VARROW_LANES F Select(I mask, F a, F b) {
+    return (F)((mask & (I)a) | (~mask & (I)b));
+}
+
+// The halves of eight lanes, for what only four-lane instructions do.
+VARROW_LANES F4 Low(F8 x) {
+    return __builtin_shufflevector(x, x, 0, 1, 2, 3);
+}
+VARROW_LANES F4 High(F8 x) {
+    return __builtin_shufflevector(x, x, 4, 5, 6, 7);
+}
+VARROW_LANES F8 Join(F4 a, F4 b) {
+    return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7);
 }
 
 VARROW_LANES F4 Min(F4 a, F4 b) {
@@ -48,6 +110,9 @@ VARROW_LANES F4 Min(F4 a, F4 b) {
     return Select(a < b, a, b);
 #endif
 }
+VARROW_LANES F8 Min(F8 a, F8 b) {
+    return Select(a < b, a, b);
+}
 
 VARROW_LANES F4 Max(F4 a, F4 b) {
 #if defined(__SSE2__)
@@ -56,17 +121,8 @@ VARROW_LANES F4 Max(F4 a, F4 b) {
     return Select(a > b, a, b);
 #endif
 }
-
-VARROW_LANES F4 Clamp(F4 x, float lo, float hi) {
-    return Min(Max(x, Splat(lo)), Splat(hi));
-}
-
-VARROW_LANES F4 Clamp01(F4 x) {
-    return Clamp(x, 0.0f, 1.0f);
-}
-
-VARROW_LANES F4 Abs(F4 x) {
-    return (F4)((I4)x & 0x7fffffff);
+VARROW_LANES F8 Max(F8 a, F8 b) {
+    return Select(a > b, a, b);
 }
 
 VARROW_LANES F4 Sqrt(F4 x) {
@@ -77,36 +133,117 @@ VARROW_LANES F4 Sqrt(F4 x) {
               __builtin_sqrtf(x[3])};
 #endif
 }
-
-// For |x| < 2^31.
-VARROW_LANES F4 Floor(F4 x) {
-    const F4 f = __builtin_convertvector(__builtin_convertvector(x, I4), F4);
-    return f - (F4)((I4)(f > x) & (I4)Splat(1.0f));
+VARROW_LANES F8 Sqrt(F8 x) {
+    return Join(Sqrt(Low(x)), Sqrt(High(x)));
 }
 
-VARROW_LANES F4 Mix(F4 a, F4 b, F4 t) {
+VARROW_LANES bool Any(I4 mask) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps((__m128)mask) != 0;
+#else
+    return (mask[0] | mask[1] | mask[2] | mask[3]) != 0;
+#endif
+}
+VARROW_LANES bool Any(I8 mask) {
+    return Any((I4)(Low((F8)mask)) | (I4)(High((F8)mask)));
+}
+
+template <class F>
+VARROW_LANES F Clamp(F x, float lo, float hi) {
+    return Min(Max(x, Splat<F>(lo)), Splat<F>(hi));
+}
+
+template <class F>
+VARROW_LANES F Clamp01(F x) {
+    return Clamp(x, 0.0f, 1.0f);
+}
+
+template <class F>
+VARROW_LANES F Abs(F x) {
+    return (F)((IntOf<F>)x & 0x7fffffff);
+}
+
+// For |x| < 2^31.
+template <class F>
+VARROW_LANES F Floor(F x) {
+    const F f = ToFloat(ToInt(x));
+    return f - (F)((IntOf<F>)(f > x) & (IntOf<F>)Splat<F>(1.0f));
+}
+
+template <class F>
+VARROW_LANES F Mix(F a, F b, F t) {
     return a + (b - a) * t;
 }
 
 // Hermite step from a to b; inv is 1 / (b - a), which callers often have.
-VARROW_LANES F4 SmoothstepInv(float a, float inv, F4 x) {
-    const F4 t = Clamp01((x - a) * inv);
+template <class F>
+VARROW_LANES F SmoothstepInv(float a, float inv, F x) {
+    const F t = Clamp01((x - a) * inv);
     return t * t * (3.0f - 2.0f * t);
 }
 
-VARROW_LANES F4 Smoothstep(float a, float b, F4 x) {
+template <class F>
+VARROW_LANES F Smoothstep(float a, float b, F x) {
     return SmoothstepInv(a, 1.0f / (b - a), x);
 }
 
 // Smoothstep with edges that vary per lane.
-VARROW_LANES F4 Smoothstep(F4 a, F4 b, F4 x) {
-    const F4 t = Clamp01((x - a) / (b - a));
+template <class F>
+VARROW_LANES F Smoothstep(F a, F b, F x) {
+    const F t = Clamp01((x - a) / (b - a));
     return t * t * (3.0f - 2.0f * t);
 }
 
-VARROW_LANES bool AnyPositive(F4 x) {
-    const I4 m = x > 0.0f;
-    return (m[0] | m[1] | m[2] | m[3]) != 0;
+template <class F>
+VARROW_LANES bool AnyPositive(F x) {
+    return Any(x > 0.0f);
+}
+
+// 0, 1, 2, .. in the lanes.
+template <class F>
+VARROW_LANES IntOf<F> LaneIndex() {
+    IntOf<F> i{};
+    for (int k = 0; k < Width<F>; ++k)
+        i[k] = k;
+    return i;
+}
+
+// The least and the greatest lane.
+template <class F>
+VARROW_LANES float Least(F x) {
+    float v = x[0];
+    for (int k = 1; k < Width<F>; ++k)
+        v = x[k] < v ? x[k] : v;
+    return v;
+}
+template <class F>
+VARROW_LANES float Greatest(F x) {
+    float v = x[0];
+    for (int k = 1; k < Width<F>; ++k)
+        v = x[k] > v ? x[k] : v;
+    return v;
+}
+
+// Runs work(F4{}) or, where the processor has AVX2, work(F8{}) compiled for
+// it: `work` is a generic lambda that takes its vector type from its
+// argument's. Everything it calls in its own file is inlined into the AVX2
+// copy; functions of other files pick their width themselves.
+template <class Work>
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"), flatten))
+#endif
+void WithEightLanes(Work& work) {
+    work(F8{});
+}
+
+bool HasEightLanes();
+
+template <class Work>
+void ForLanes(Work&& work) {
+    if (HasEightLanes())
+        WithEightLanes(work);
+    else
+        work(F4{});
 }
 
 } // namespace varrow::demo

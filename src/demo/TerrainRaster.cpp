@@ -147,8 +147,9 @@ TerrainRaster::TerrainRaster(const RasterFrame& frame)
 
     SumLayers(frame);
     CutValleys();
-    RefineToPixels();
-    AddFilmGrain(frame, w.PixelLattice(), w.Noise, w.Pixels[PixelGrain].data());
+    RefineToPixels(frame.Texture);
+    if (frame.Texture || w.Alpine)
+        AddFilmGrain(frame, w.PixelLattice(), w.Noise, w.Pixels[PixelGrain].data());
 }
 
 TerrainRaster::~TerrainRaster() {
@@ -175,22 +176,40 @@ void LayerNoise(const LayerPlan& layer, const SurfacePoint& centre, const Lattic
     }
 }
 
-// Central differences along i (step 1) or j (step Pitch), per lattice step;
-// the outermost points, which are not interpolated from, get none.
-void Differences(const Lattice& l, const float* v, std::ptrdiff_t step, float* out) {
-    std::fill(out, out + l.Count(), 0.0f);
-    for (int j = 1; j + 1 < l.H; ++j) {
-        const std::size_t row = static_cast<std::size_t>(j) * l.Pitch;
-        for (int i = 1; i + 1 < l.W; i += 4) {
-            const std::size_t k = row + static_cast<std::size_t>(i);
-            Store4(out + k, 0.5f * (Load4(v + k + step) - Load4(v + k - step)));
+// Central differences along i (step 1) or j (step Pitch), per lattice step,
+// times `times`, added to out or (add false) put there; the outermost points,
+// which are not interpolated from, get none.
+template <class F>
+VARROW_LANES void Differences(const Lattice& l, const float* v, std::ptrdiff_t step, float* out,
+                              float times = 1.0f, bool add = false) {
+    constexpr int N = Width<F>;
+    const F half = Splat<F>(0.5f * times);
+    for (int j = 0; j < l.H; ++j) {
+        float* o = out + static_cast<std::size_t>(j) * l.Pitch;
+        if (j == 0 || j + 1 == l.H) {
+            if (!add) std::fill(o, o + l.Pitch, 0.0f);
+            continue;
         }
+        const float* r = v + static_cast<std::size_t>(j) * l.Pitch;
+        for (int i = 0; i < l.W; i += N) {
+            const F d = half * (Load<F>(r + i + step) - Load<F>(r + i - step));
+            Store(o + i, add ? Load<F>(o + i) + d : d);
+        }
+        if (add) continue;
+        o[0] = 0.0f;
+        std::fill(o + l.W - 1, o + l.Pitch, 0.0f);
     }
 }
 
 } // namespace
 
 void TerrainRaster::SumLayers(const RasterFrame& frame) {
+    ForLanes([&](auto lanes) { SumLayersWith<decltype(lanes)>(frame); });
+}
+
+template <class F>
+VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
+    constexpr int N = Width<F>;
     Work& w = *m_work;
     {
         const TGeoPosition g = frame.Geographic(m_size / 2.0, m_size / 2.0);
@@ -204,6 +223,8 @@ void TerrainRaster::SumLayers(const RasterFrame& frame) {
     std::array<float*, 3> offsets{};
     for (int a = 0; a < 3; ++a)
         offsets[a] = Zeroed(w.Offsets[w.Top][a], top.Count());
+    std::array<bool, FieldCount> content{};
+    content[FieldMoisture] = content[FieldSnowLine] = true;
     for (int j = 0; j < top.H; ++j) {
         for (int i = 0; i < top.W; ++i) {
             const double u = w.AnchorX + topStep * (top.I0 + i) + 0.5;
@@ -233,6 +254,8 @@ void TerrainRaster::SumLayers(const RasterFrame& frame) {
             for (int f = 0; f < FieldCount; ++f) {
                 if (!m_plan.Used[f]) continue;
                 sums[f] = Sized(w.Sums[level][f], count);
+                // Fields no layer has added to yet stay zero, below.
+                if (!content[f]) continue;
                 const SlopeFix* fix =
                     level + 1 <= SlopeLevels ? &w.Slopes[level + 1][f] : nullptr;
                 const bool fixed = fix && fix->Used;
@@ -240,86 +263,110 @@ void TerrainRaster::SumLayers(const RasterFrame& frame) {
                        fixed ? fix->I.data() : nullptr, fixed ? fix->J.data() : nullptr);
             }
         }
-        // On the finest lattices the layers' own parts are kept apart, with
-        // their true slopes, for the interpolation onto the next.
+        // On the finest lattices the true slopes of the relief, woods and lakes
+        // are kept, less those Catmull-Rom will take from their sums, for the
+        // interpolation onto the next (see Refine): here the slopes of what the
+        // sums hold so far, which do not change. Texture needs no such care.
         const bool fine = level <= SlopeLevels;
-        std::array<float*, FieldCount> own = sums;
+        std::array<bool, FieldCount> fixed{};
         if (fine) {
             for (int a = 0; a < 3; ++a) {
-                Differences(l, offsets[a], 1, Sized(w.StepI[a], count));
-                Differences(l, offsets[a], l.Pitch, Sized(w.StepJ[a], count));
+                Differences<F>(l, offsets[a], 1, Sized(w.StepI[a], count));
+                Differences<F>(l, offsets[a], l.Pitch, Sized(w.StepJ[a], count));
                 Sized(w.Gradient[a], count);
             }
-            for (int f = 0; f < FieldCount; ++f) {
+            for (const int f : {FieldRidged, FieldRolling, FieldWoods, FieldLakes}) {
                 SlopeFix& fix = w.Slopes[level][f];
                 fix.Used = false;
-                own[f] = nullptr;
                 for (int k = 0; k < m_plan.LayerCount && !fix.Used; ++k)
                     for (int t = 0; t < m_plan.Layers[k].TermCount; ++t)
                         fix.Used |= m_plan.Layers[k].Step == l.Step &&
                                     m_plan.Layers[k].Terms[t].Target == f;
+                fixed[f] = fix.Used;
                 if (!fix.Used) continue;
-                own[f] = Zeroed(w.Own[f], count);
-                Zeroed(fix.I, count);
-                Zeroed(fix.J, count);
+                if (!content[f]) {
+                    std::fill_n(sums[f], count, 0.0f);
+                    content[f] = true;
+                }
+                Differences<F>(l, sums[f], 1, Sized(fix.I, count));
+                Differences<F>(l, sums[f], l.Pitch, Sized(fix.J, count));
             }
         }
         float* noise = Sized(w.Noise, count);
         for (int k = 0; k < m_plan.LayerCount; ++k) {
             const LayerPlan& layer = m_plan.Layers[k];
             if (std::min(layer.Step, topStep) != l.Step) continue;
-            LayerNoise(layer, w.Centre, l, offsets, noise, fine ? &w.Gradient : nullptr);
-            if (fine) {
-                // The noise's slope along i and j: its gradient along the
-                // offsets' change per step.
-                for (int i = 0; i < count; i += 4) {
-                    F4 ni = Splat(0.0f), nj = Splat(0.0f);
-                    for (int a = 0; a < 3; ++a) {
-                        const F4 g = Load4(w.Gradient[a].data() + i);
-                        ni += g * Load4(w.StepI[a].data() + i);
-                        nj += g * Load4(w.StepJ[a].data() + i);
-                    }
-                    Store4(w.Gradient[0].data() + i, ni);
-                    Store4(w.Gradient[1].data() + i, nj);
-                }
-            }
+            // The terms this tile wants, and whether any needs the slopes.
+            struct Target {
+                float* Sum;
+                float *FixI, *FixJ;
+                float Linear, Ridged;
+            };
+            std::array<Target, 7> targets{};
+            int count0 = 0;
+            bool slopes = false, ridged = false;
             for (int t = 0; t < layer.TermCount; ++t) {
                 const Term& term = layer.Terms[t];
-                float* s = own[term.Target];
-                float* fixI = fine ? w.Slopes[level][term.Target].I.data() : nullptr;
-                float* fixJ = fine ? w.Slopes[level][term.Target].J.data() : nullptr;
-                for (int i = 0; i < count; i += 4) {
-                    const F4 n = Load4(noise + i);
-                    F4 ridgeSlope = Splat(0.0f);
-                    F4 v = term.Linear * n;
-                    if (term.Ridged != 0) v += term.Ridged * RidgeTerm(n, &ridgeSlope);
-                    Store4(s + i, Load4(s + i) + v);
-                    if (!fine) continue;
-                    const F4 dv = term.Linear + term.Ridged * ridgeSlope;
-                    Store4(fixI + i, Load4(fixI + i) + dv * Load4(w.Gradient[0].data() + i));
-                    Store4(fixJ + i, Load4(fixJ + i) + dv * Load4(w.Gradient[1].data() + i));
+                if (!frame.Texture && (term.Target == FieldCrowns || term.Target == FieldClumps))
+                    continue;
+                if (!content[term.Target]) {
+                    std::fill_n(sums[term.Target], count, 0.0f);
+                    content[term.Target] = true;
+                }
+                SlopeFix& fix = w.Slopes[std::min(level, SlopeLevels)][term.Target];
+                const bool f = fixed[term.Target];
+                targets[count0++] = {sums[term.Target], f ? fix.I.data() : nullptr,
+                                     f ? fix.J.data() : nullptr, term.Linear, term.Ridged};
+                slopes |= f;
+                ridged |= term.Ridged != 0;
+            }
+            LayerNoise(layer, w.Centre, l, offsets, noise, slopes ? &w.Gradient : nullptr);
+            for (int i = 0; i < count; i += N) {
+                const F n = Load<F>(noise + i);
+                F ridgeSlope = Splat<F>(0.0f);
+                const F ridge = ridged ? RidgeTerm(n, &ridgeSlope) : Splat<F>(0.0f);
+                // The noise's slope along i and j: its gradient along the
+                // offsets' change per step.
+                F ni = Splat<F>(0.0f), nj = Splat<F>(0.0f);
+                if (slopes) {
+                    for (int a = 0; a < 3; ++a) {
+                        const F g = Load<F>(w.Gradient[a].data() + i);
+                        ni += g * Load<F>(w.StepI[a].data() + i);
+                        nj += g * Load<F>(w.StepJ[a].data() + i);
+                    }
+                }
+                for (int t = 0; t < count0; ++t) {
+                    const Target& target = targets[t];
+                    Store(target.Sum + i,
+                           Load<F>(target.Sum + i) + target.Linear * n + target.Ridged * ridge);
+                    if (!target.FixI) continue;
+                    const F dv = target.Linear + target.Ridged * ridgeSlope;
+                    Store(target.FixI + i, Load<F>(target.FixI + i) + dv * ni);
+                    Store(target.FixJ + i, Load<F>(target.FixJ + i) + dv * nj);
                 }
             }
         }
+        if (level == 1)
+            for (int f = 0; f < FieldCount; ++f)
+                if (m_plan.Used[f] && !content[f]) std::fill_n(sums[f], count, 0.0f);
         if (!fine) continue;
-        // What the true slopes add to those of the central differences.
-        std::vector<float>& diff = w.Noise;
         for (int f = 0; f < FieldCount; ++f) {
+            if (!fixed[f]) continue;
             SlopeFix& fix = w.Slopes[level][f];
-            if (!fix.Used) continue;
-            for (const bool alongI : {true, false}) {
-                Differences(l, own[f], alongI ? 1 : l.Pitch, diff.data());
-                float* s = alongI ? fix.I.data() : fix.J.data();
-                for (int i = 0; i < count; i += 4)
-                    Store4(s + i, Load4(s + i) - Load4(diff.data() + i));
-            }
-            for (int i = 0; i < count; i += 4)
-                Store4(sums[f] + i, Load4(sums[f] + i) + Load4(own[f] + i));
+            Differences<F>(l, sums[f], 1, fix.I.data(), -1.0f, true);
+            Differences<F>(l, sums[f], l.Pitch, fix.J.data(), -1.0f, true);
         }
     }
 }
 
 void TerrainRaster::CutValleys() {
+    ForLanes([&](auto lanes) { CutValleysWith<decltype(lanes)>(); });
+}
+
+template <class F>
+VARROW_LANES void TerrainRaster::CutValleysWith() {
+    using I = IntOf<F>;
+    constexpr int N = Width<F>;
     Work& w = *m_work;
     const Lattice& l = w.Lattices[1];
     const int n = l.Count();
@@ -338,26 +385,26 @@ void TerrainRaster::CutValleys() {
     const auto slopes = [&](const float* value, ZeroLine& z, float minSlope) {
         float* sx = Sized(z.SlopeX, n);
         float* sy = Sized(z.SlopeY, n);
-        Differences(l, value, 1, sx);
-        Differences(l, value, l.Pitch, sy);
+        Differences<F>(l, value, 1, sx);
+        Differences<F>(l, value, l.Pitch, sy);
         float* nearest = Sized(z.RowNearest, l.H);
-        const I4 lane{0, 1, 2, 3};
+        const I lane = LaneIndex<F>();
         for (int j = 0; j < l.H; ++j) {
-            const F4 far = Splat(std::numeric_limits<float>::max());
-            F4 least = far;
+            const F far = Splat<F>(std::numeric_limits<float>::max());
+            F least = far;
             const int row = j * l.Pitch;
-            for (int i = 0; i < l.W && j >= 1 && j + 1 < l.H; i += 4) {
+            for (int i = 0; i < l.W && j >= 1 && j + 1 < l.H; i += N) {
                 const int k = row + i;
-                const I4 inner = (lane + i >= 1) & (lane + i < l.W - 1);
+                const I inner = (lane + i >= 1) & (lane + i < l.W - 1);
                 // Two lattice steps are four pixels.
-                const F4 gx = 0.5f * Load4(sx + k), gy = 0.5f * Load4(sy + k);
-                Store4(sx + k, gx);
-                Store4(sy + k, gy);
-                const F4 d = Abs(Load4(value + k)) / Max(Sqrt(gx * gx + gy * gy), Splat(minSlope));
-                const F4 weight = z.Weight.empty() ? Splat(1.0f) : Load4(z.Weight.data() + k);
+                const F gx = 0.5f * Load<F>(sx + k), gy = 0.5f * Load<F>(sy + k);
+                Store(sx + k, gx);
+                Store(sy + k, gy);
+                const F d = Abs(Load<F>(value + k)) / Max(Sqrt(gx * gx + gy * gy), Splat<F>(minSlope));
+                const F weight = z.Weight.empty() ? Splat<F>(1.0f) : Load<F>(z.Weight.data() + k);
                 least = Min(least, Select(inner & (weight > 0.0f), d, far));
             }
-            nearest[j] = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
+            nearest[j] = Least(least);
         }
     };
 
@@ -371,21 +418,21 @@ void TerrainRaster::CutValleys() {
         const float* value = z.Value = sums[FieldRiver0 + level];
         const float* mask = sums[FieldRiverMask0 + level];
         float* weight = Sized(z.Weight, n);
-        for (int k = 0; k < n; k += 4)
-            Store4(weight + k, Smoothstep(-0.2f, 0.25f, Load4(mask + k)));
+        for (int k = 0; k < n; k += N)
+            Store(weight + k, Smoothstep(-0.2f, 0.25f, Load<F>(mask + k)));
         const float minSlope = static_cast<float>(0.8 * m_plan.Scale / rl.Wavelength);
         slopes(value, z, minSlope);
         const float metres = s / static_cast<float>(rl.ValleyWidth);
         const auto depth = static_cast<float>(rl.ValleyDepth);
-        for (int k = 0; k < n; k += 4) {
-            const F4 wf = Load4(weight + k);
-            const F4 sx = Load4(z.SlopeX.data() + k), sy = Load4(z.SlopeY.data() + k);
-            const F4 dpx = Abs(Load4(value + k)) / Max(Sqrt(sx * sx + sy * sy), Splat(minSlope));
+        for (int k = 0; k < n; k += N) {
+            const F wf = Load<F>(weight + k);
+            const F sx = Load<F>(z.SlopeX.data() + k), sy = Load<F>(z.SlopeY.data() + k);
+            const F dpx = Abs(Load<F>(value + k)) / Max(Sqrt(sx * sx + sy * sy), Splat<F>(minSlope));
             // A bell-shaped valley profile, zero from three widths out; a
             // polynomial rather than exp(-q^2), which showed in profiles.
-            const F4 q = dpx * metres;
-            const F4 b = Max(1.0f - q * q * (1.0f / 9.0f), Splat(0.0f));
-            Store4(carve + k, Load4(carve + k) + depth * (b * b) * (b * b) * wf);
+            const F q = dpx * metres;
+            const F b = Max(1.0f - q * q * (1.0f / 9.0f), Splat<F>(0.0f));
+            Store(carve + k, Load<F>(carve + k) + depth * (b * b) * (b * b) * wf);
         }
     }
     for (int level = 0; level < RoadLevels; ++level) {
@@ -395,6 +442,39 @@ void TerrainRaster::CutValleys() {
         if (!z.Shown) continue;
         z.Value = sums[FieldRoad0 + level];
         slopes(z.Value, z, static_cast<float>(0.5 * m_plan.Scale / RoadLevelOf(level).Wavelength));
+    }
+
+    // Whether the rows need the elevation before the valleys were cut (lakes
+    // and beaches keep clear of the sea), and the lake field: it is lake
+    // above 0.6 + 0.3 mountains, blurred by its slope and by the spread of
+    // octaves left out.
+    {
+        F lowest = Splat<F>(std::numeric_limits<float>::max());
+        F above = Splat<F>(-std::numeric_limits<float>::max()), steepest = Splat<F>(0.0f);
+        const float* lakes = sums[FieldLakes];
+        float* slopeI = Sized(w.Noise, n);
+        float* slopeJ = Sized(w.Across, n);
+        if (lakes) {
+            Differences<F>(l, lakes, 1, slopeI);
+            Differences<F>(l, lakes, l.Pitch, slopeJ);
+        }
+        for (int k = 0; k < n; k += N) {
+            lowest = Min(lowest, Load<F>(uncut + k));
+            if (!lakes) continue;
+            above = Max(above, Load<F>(lakes + k) - (0.6f + 0.3f * Load<F>(mountains + k)));
+            steepest = Max(steepest, Abs(Load<F>(slopeI + k)) + Abs(Load<F>(slopeJ + k)));
+        }
+        w.Coastal = Least(lowest) < 25.0f;
+        F highest = Splat<F>(-std::numeric_limits<float>::max());
+        for (int k = 0; k < n; k += N)
+            highest = Max(highest, Load<F>(uncut + k) - Load<F>(sums[FieldSnowLine] + k));
+        // Tree line 900 m below the snow line, its edge 300 m below that.
+        w.Alpine = Greatest(highest) > -1400.0f;
+        // Per pixel, with room for the interpolation between lattice points.
+        const float g = 1.5f * 0.5f * Greatest(steepest);
+        const float reach =
+            0.5f * std::max(g, 2.0f * static_cast<float>(m_plan.LakeSpread)) + 0.9f * g + 0.05f;
+        w.Lakes = lakes && Greatest(above) + reach > 0.0f;
     }
 
     // Valleys stop just above sea level rather than letting the sea in. The
@@ -410,25 +490,25 @@ void TerrainRaster::CutValleys() {
         fix[0] = Sized(w.UncutSlopes.I, n), fix[1] = Sized(w.UncutSlopes.J, n);
         fix[2] = Sized(w.CutSlopes.I, n), fix[3] = Sized(w.CutSlopes.J, n);
     }
-    for (int k = 0; k < n; k += 4) {
-        const F4 h = Load4(uncut + k);
-        const F4 lowered = h - Load4(carve + k);
-        const F4 floor = Min(h, Splat(1.0f));
-        const I4 stops = (h > 0.0f) & (lowered < floor);
-        Store4(cut + k, Select(h > 0.0f, Max(lowered, floor), h));
+    for (int k = 0; k < n; k += N) {
+        const F h = Load<F>(uncut + k);
+        const F lowered = h - Load<F>(carve + k);
+        const F floor = Min(h, Splat<F>(1.0f));
+        const I stops = (h > 0.0f) & (lowered < floor);
+        Store(cut + k, Select(h > 0.0f, Max(lowered, floor), h));
         if (!fixed) continue;
-        const F4 weight = Load4(land + k), m = Load4(mountains + k);
-        const F4 i = weight * (m * Load4(ridged.I.data() + k) + Load4(rolling.I.data() + k));
-        const F4 j = weight * (m * Load4(ridged.J.data() + k) + Load4(rolling.J.data() + k));
-        const I4 flat = stops & (h >= 1.0f);
-        Store4(fix[0] + k, i);
-        Store4(fix[1] + k, j);
-        Store4(fix[2] + k, Select(flat, Splat(0.0f), i));
-        Store4(fix[3] + k, Select(flat, Splat(0.0f), j));
+        const F weight = Load<F>(land + k), m = Load<F>(mountains + k);
+        const F i = weight * (m * Load<F>(ridged.I.data() + k) + Load<F>(rolling.I.data() + k));
+        const F j = weight * (m * Load<F>(ridged.J.data() + k) + Load<F>(rolling.J.data() + k));
+        const I flat = stops & (h >= 1.0f);
+        Store(fix[0] + k, i);
+        Store(fix[1] + k, j);
+        Store(fix[2] + k, Select(flat, Splat<F>(0.0f), i));
+        Store(fix[3] + k, Select(flat, Splat<F>(0.0f), j));
     }
 }
 
-void TerrainRaster::RefineToPixels() {
+void TerrainRaster::RefineToPixels(bool texture) {
     Work& w = *m_work;
     const Lattice& two = w.Lattices[1];
     const Lattice& pixels = w.Lattices[0];
@@ -444,14 +524,16 @@ void TerrainRaster::RefineToPixels() {
     };
     const auto sum = [&](int f) { return m_plan.Used[f] ? w.Sums[1][f].data() : nullptr; };
     refine(PixelElevation, w.Cut.data(), &w.CutSlopes);
-    refine(PixelUncut, w.Uncut.data(), &w.UncutSlopes);
-    refine(PixelMountains, w.Mountains.data());
+    if (w.Coastal) refine(PixelUncut, w.Uncut.data(), &w.UncutSlopes);
+    if (w.Lakes) refine(PixelMountains, w.Mountains.data());
     refine(PixelMoisture, w.Moisture.data());
-    refine(PixelSnowLine, sum(FieldSnowLine));
-    for (const auto& [pixel, field] : {std::pair{PixelLakes, FieldLakes}, {PixelWoods, FieldWoods},
-                                       {PixelCrowns, FieldCrowns}, {PixelClumps, FieldClumps},
-                                       {PixelGrain, FieldGrain}})
-        refine(pixel, sum(field), &w.Slopes[1][field]);
+    if (w.Alpine) refine(PixelSnowLine, sum(FieldSnowLine));
+    if (w.Lakes) refine(PixelLakes, sum(FieldLakes), &w.Slopes[1][FieldLakes]);
+    refine(PixelWoods, sum(FieldWoods), &w.Slopes[1][FieldWoods]);
+    // Grain: the aerials' texture, and the ragged edge of the snow.
+    if (texture || w.Alpine) refine(PixelGrain, sum(FieldGrain));
+    refine(PixelCrowns, texture ? sum(FieldCrowns) : nullptr);
+    refine(PixelClumps, texture ? sum(FieldClumps) : nullptr);
 }
 
 float TerrainRaster::Elevation(int c, int r) const {

@@ -38,6 +38,9 @@ struct RasterFrame {
     std::int64_t GrainColumn = 0;
     std::int64_t GrainRow = 0;
     std::uint32_t GrainSeed = 0;
+    // Whether the texture of tree crowns and clumps is wanted (the aerial
+    // themes); without, those rows are zero.
+    bool Texture = true;
 };
 
 // A tile of a UTM zone's tile grid, and a 256 × 256 web-Mercator tile.
@@ -102,7 +105,14 @@ public:
 private:
     void SumLayers(const RasterFrame& frame);
     void CutValleys();
-    void RefineToPixels();
+    // The same for a vector type (see Lanes.h).
+    template <class F>
+    void SumLayersWith(const RasterFrame& frame);
+    template <class F>
+    void CutValleysWith();
+    template <class F>
+    void RowWith(int r);
+    void RefineToPixels(bool texture);
 
     int m_size;
     ScalePlan m_plan;

@@ -17,22 +17,38 @@ float* Sized(std::vector<float>& v, int n) {
     return v.data();
 }
 
-F4 Hypot(F4 x, F4 y) {
+template <class F>
+VARROW_LANES F Hypot(F x, F y) {
     return Sqrt(x * x + y * y);
 }
 
 // a where lane of v is 0, b where 1, c where 2.
-template <typename V>
-V Pick(I4 v0, I4 v1, V a, V b, V c) {
-    return (V)((v0 & (I4)a) | (~v0 & ((v1 & (I4)b) | (~v1 & (I4)c))));
+template <class V, class I>
+VARROW_LANES V Pick(I v0, I v1, V a, V b, V c) {
+    return (V)((v0 & (I)a) | (~v0 & ((v1 & (I)b) | (~v1 & (I)c))));
 }
 
-F4 UnitFromHash4(U4 h) {
-    return __builtin_convertvector(h >> 8, F4) * (1.0f / 16777216.0f);
+// The same where the axis is the same in all lanes (axis 0, 1 or 2), by lane
+// where it is not (axis -1).
+template <class V, class I>
+VARROW_LANES V PickAxis(int axis, I v0, I v1, V a, V b, V c) {
+    if (axis >= 0) return axis == 0 ? a : axis == 1 ? b : c;
+    return Pick(v0, v1, a, b, c);
 }
 
-U4 HashLattice4(I4 i, I4 j, I4 k, std::uint32_t seed) {
-    U4 h = (U4)i * 0x8da6b343u ^ (U4)j * 0xd8163841u ^ (U4)k * 0xcb1ab31fu ^ seed;
+// UnitFromHash; the top 24 bits convert as signed integers, which is one
+// instruction where unsigned ones are several.
+VARROW_LANES F4 UnitFromHash4(U4 h) {
+    return ToFloat((I4)(h >> 8)) * (1.0f / 16777216.0f);
+}
+VARROW_LANES F8 UnitFromHash4(U8 h) {
+    return ToFloat((I8)(h >> 8)) * (1.0f / 16777216.0f);
+}
+
+template <class F>
+VARROW_LANES UintOf<F> HashLattice4(IntOf<F> i, IntOf<F> j, IntOf<F> k, std::uint32_t seed) {
+    using U = UintOf<F>;
+    U h = (U)i * 0x8da6b343u ^ (U)j * 0xd8163841u ^ (U)k * 0xcb1ab31fu ^ seed;
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
@@ -42,17 +58,19 @@ U4 HashLattice4(I4 i, I4 j, I4 k, std::uint32_t seed) {
 }
 
 // sin(2 pi t), to a thousandth: enough for crop rows.
-F4 SinTurns(F4 t) {
-    const F4 x = t - Floor(t) - 0.5f;
-    F4 y = 8.0f * x - 16.0f * x * Abs(x);
+template <class F>
+VARROW_LANES F SinTurns(F t) {
+    const F x = t - Floor(t) - 0.5f;
+    F y = 8.0f * x - 16.0f * x * Abs(x);
     y = 0.225f * (y * Abs(y) - y) + y;
     return -y;
 }
 
 // Distance in pixels to the zero line of a noise n with slope g per pixel,
 // the slope held to at least minSlope so that flat stretches do not come out near.
-F4 PixelsToLine(F4 n, F4 gx, F4 gy, float minSlope) {
-    return Abs(n) / Max(Hypot(gx, gy), Splat(minSlope));
+template <class F>
+VARROW_LANES F PixelsToLine(F n, F gx, F gy, float minSlope) {
+    return Abs(n) / Max(Hypot(gx, gy), Splat<F>(minSlope));
 }
 
 // Farm plots: cells of a rotated 3D lattice cut by the globe's surface. Of its
@@ -71,9 +89,12 @@ struct Plots {
     float Along[3];
     std::int32_t Cell[3], HalfCell[3];
     float CellFrac[3], HalfFrac[3], RowFrac[3];
-    float Scale, Visible, RowVisible;
+    float Scale, InvScale, Visible, RowVisible;
+    // The axis closest to the vertical all over the tile, or -1 where it
+    // changes within.
+    int Vertical = -1;
 
-    Plots(const SurfacePoint& centre, double scale) {
+    Plots(const SurfacePoint& centre, double scale, int size) {
         for (int a = 0; a < 3; ++a) {
             const double q = Axes[a][0] * centre.X + Axes[a][1] * centre.Y + Axes[a][2] * centre.Z;
             Along[a] = static_cast<float>(q);
@@ -87,90 +108,120 @@ struct Plots {
             split(2 * q / Size, HalfCell[a], HalfFrac[a]);
             split(q / RowPeriod, rows, RowFrac[a]);
         }
+        for (int a = 0; a < 3; ++a) {
+            const float other = std::max(std::fabs(Along[(a + 1) % 3]), std::fabs(Along[(a + 2) % 3]));
+            // No point of the tile is further than its size from the centre.
+            if (std::fabs(Along[a]) - other > 2.0 * size * scale) Vertical = a;
+        }
         Scale = static_cast<float>(scale);
+        InvScale = static_cast<float>(1.0 / scale);
         const double t = std::clamp((Size / scale - 2.0) / 4.0, 0.0, 1.0);
         Visible = static_cast<float>(t * t * (3 - 2 * t));
         RowVisible = std::clamp(static_cast<float>((RowPeriod / scale - 2.5) / 2.5), 0.0f, 1.0f);
     }
 
-    // The plots at four pixels d metres from the centre, where farm > 0.
-    void At(const F4 d[3], F4 farm, float* tone, float* edgeOut, float* rowsOut, float* building,
-            float* roof) const {
-        F4 q[3], x[3], half[3];
+    // The plots at a vector of pixels d metres from the centre, where farm > 0.
+    template <class F>
+    VARROW_LANES void At(const F d[3], F farm, float* tone, float* edgeOut, float* rowsOut,
+                         float* building, float* roof) const {
+        using I = IntOf<F>;
+        using U = UintOf<F>;
+        F q[3], x[3], half[3];
         for (int a = 0; a < 3; ++a) {
             q[a] = Axes[a][0] * d[0] + Axes[a][1] * d[1] + Axes[a][2] * d[2];
             x[a] = CellFrac[a] + q[a] * static_cast<float>(1.0 / Size);
             half[a] = HalfFrac[a] + q[a] * static_cast<float>(2.0 / Size);
         }
-        const F4 m0 = Abs(Along[0] + q[0]), m1 = Abs(Along[1] + q[1]), m2 = Abs(Along[2] + q[2]);
-        const I4 v0 = (m0 >= m1) & (m0 >= m2), v1 = ~v0 & (m1 >= m2);
-        const I4 vertical = Pick(v0, v1, I4{} + 0, I4{} + 1, I4{} + 2);
-        const I4 cellA = I4{} + Cell[0], cellB = I4{} + Cell[1], cellC = I4{} + Cell[2];
+        I v0 = I{} - (Vertical == 0), v1 = I{} - (Vertical == 1);
+        if (Vertical < 0) {
+            const F m0 = Abs(Along[0] + q[0]), m1 = Abs(Along[1] + q[1]),
+                     m2 = Abs(Along[2] + q[2]);
+            v0 = (m0 >= m1) & (m0 >= m2);
+            v1 = ~v0 & (m1 >= m2);
+        }
+        // The axis with lanes of v0 set takes a, of v1 b, and of neither c.
+        const auto pick = [&](auto a, auto b, auto c) { return PickAxis(Vertical, v0, v1, a, b, c); };
+        const I vertical = pick(I{} + 0, I{} + 1, I{} + 2);
+        const I cellA = I{} + Cell[0], cellB = I{} + Cell[1], cellC = I{} + Cell[2];
         // The two axes in the ground: the next and the one after the vertical.
-        const F4 x0 = Pick(v0, v1, x[1], x[2], x[0]), x1 = Pick(v0, v1, x[2], x[0], x[1]);
-        const F4 f0 = Floor(x0), f1 = Floor(x1);
-        const I4 cell0 = Pick(v0, v1, cellB, cellC, cellA) + __builtin_convertvector(f0, I4);
-        const I4 cell1 = Pick(v0, v1, cellC, cellA, cellB) + __builtin_convertvector(f1, I4);
-        F4 edge = Min(Min(x0 - f0, f0 + 1.0f - x0), Min(x1 - f1, f1 + 1.0f - x1)) *
+        const F x0 = pick(x[1], x[2], x[0]), x1 = pick(x[2], x[0], x[1]);
+        const F f0 = Floor(x0), f1 = Floor(x1);
+        const I cell0 = pick(cellB, cellC, cellA) + ToInt(f0);
+        const I cell1 = pick(cellC, cellA, cellB) + ToInt(f1);
+        F edge = Min(Min(x0 - f0, f0 + 1.0f - x0), Min(x1 - f1, f1 + 1.0f - x1)) *
                   static_cast<float>(Size);
-        const U4 h = HashLattice4(cell0, cell1, vertical, 0x9e3779b9u);
-        F4 t = UnitFromHash4(h);
+        const U h = HashLattice4<F>(cell0, cell1, vertical, 0x9e3779b9u);
+        F t = UnitFromHash4(h);
 
         // Some plots are split in two, along one edge direction or the other.
-        const I4 alongFirst = (I4)((h & 0x20000u) != 0u);
-        const I4 s0 = Pick(v0, v1, I4{} + 1, I4{} + 2, I4{} + 0);
-        const I4 s1 = Pick(v0, v1, I4{} + 2, I4{} + 0, I4{} + 1);
-        const I4 split = (alongFirst & s0) | (~alongFirst & s1);
-        const I4 w0 = split == 0, w1 = split == 1;
-        const F4 hx = Pick(w0, w1, half[0], half[1], half[2]);
-        const F4 hf = Floor(hx);
-        const I4 halfCell = Pick(w0, w1, I4{} + HalfCell[0], I4{} + HalfCell[1],
-                                 I4{} + HalfCell[2]) +
-                            __builtin_convertvector(hf, I4);
-        const I4 split2 = (I4)((h & 0x10000u) != 0u);
-        const F4 halfEdge = Min(hx - hf, hf + 1.0f - hx) * static_cast<float>(Size / 2);
+        const I alongFirst = (I)((h & 0x20000u) != 0u);
+        const I s0 = pick(I{} + 1, I{} + 2, I{} + 0);
+        const I s1 = pick(I{} + 2, I{} + 0, I{} + 1);
+        const I split = (alongFirst & s0) | (~alongFirst & s1);
+        const I w0 = split == 0, w1 = split == 1;
+        const F hx = Pick(w0, w1, half[0], half[1], half[2]);
+        const F hf = Floor(hx);
+        const I halfCell = Pick(w0, w1, I{} + HalfCell[0], I{} + HalfCell[1],
+                                 I{} + HalfCell[2]) +
+                            ToInt(hf);
+        const I split2 = (I)((h & 0x10000u) != 0u);
+        const F halfEdge = Min(hx - hf, hf + 1.0f - hx) * static_cast<float>(Size / 2);
         edge = Select(split2, Min(edge, halfEdge), edge);
-        t = Select(split2 & ((halfCell & 1) != 0), UnitFromHash4(h * 0x2545f491u + 7u), t);
+        const I otherHalf = split2 & ((halfCell & 1) != 0);
+        if (Any(otherHalf)) t = Select(otherHalf, UnitFromHash4(h * 0x2545f491u + 7u), t);
+
+        const I has = farm > 0.01f;
+        Store(tone, Select(has, 0.5f + (t - 0.5f) * Visible, Splat<F>(0.5f)));
+        const F e = Clamp01((EdgeHalfWidth + 0.5f * Scale - edge) * InvScale) * Visible;
+        Store(edgeOut, Select(has, e, Splat<F>(0.0f)));
 
         // One plot in five has a farmstead: a rectangle somewhere inside it.
-        const U4 top = h >> 24;
-        const I4 farmstead = (I4)(top - 5u * ((top * 205u) >> 10) == 0u);
-        const U4 b = h * 0x9e3779b1u + 0x7f4a7c15u;
-        const F4 cx = f0 + 0.25f + 0.5f * UnitFromHash4(b);
-        const F4 cy = f1 + 0.25f + 0.5f * UnitFromHash4(b * 0x2545f491u);
-        const F4 dx = Abs(x0 - cx) * static_cast<float>(Size) - (6.0f + 5.0f * UnitFromHash4(b ^ 0x5bd1e995u));
-        const F4 dy = Abs(x1 - cy) * static_cast<float>(Size) - (5.0f + 3.0f * UnitFromHash4(b ^ 0x1b873593u));
-        const F4 house = Clamp01(0.5f - Max(dx, dy) / Scale);
-
-        const I4 has = farm > 0.01f;
-        Store4(tone, Select(has, 0.5f + (t - 0.5f) * Visible, Splat(0.5f)));
-        const F4 e = Clamp01((EdgeHalfWidth + 0.5f * Scale - edge) / Scale) * Visible;
-        Store4(edgeOut, Select(has, e, Splat(0.0f)));
-        Store4(building, Select(has & farmstead, house * farm, Splat(0.0f)));
-        Store4(roof, Select(has & farmstead, UnitFromHash4(b ^ 0xcc9e2d51u), Splat(0.0f)));
-        F4 rows = Splat(0.0f);
+        const U top = h >> 24;
+        const I farmstead = has & (I)(top - 5u * ((top * 205u) >> 10) == 0u);
+        F house = Splat<F>(0.0f), roofTone = Splat<F>(0.0f);
+        if (Any(farmstead)) {
+            const U b = h * 0x9e3779b1u + 0x7f4a7c15u;
+            const F cx = f0 + 0.25f + 0.5f * UnitFromHash4(b);
+            const F cy = f1 + 0.25f + 0.5f * UnitFromHash4(b * 0x2545f491u);
+            const F dx = Abs(x0 - cx) * static_cast<float>(Size) -
+                          (6.0f + 5.0f * UnitFromHash4(b ^ 0x5bd1e995u));
+            const F dy = Abs(x1 - cy) * static_cast<float>(Size) -
+                          (5.0f + 3.0f * UnitFromHash4(b ^ 0x1b873593u));
+            house = Select(farmstead, Clamp01(0.5f - Max(dx, dy) * InvScale) * farm, house);
+            roofTone = Select(farmstead, UnitFromHash4(b ^ 0xcc9e2d51u), roofTone);
+        }
+        Store(building, house);
+        Store(roof, roofTone);
+        F rows = Splat<F>(0.0f);
         if (RowVisible > 0) {
-            const I4 r0 = (I4)((h & 0x40000u) != 0u);
-            const I4 ra = (r0 & s0) | (~r0 & s1);
-            const I4 ra0 = ra == 0, ra1 = ra == 1;
-            const F4 phase = Pick(ra0, ra1, RowFrac[0] + q[0] * static_cast<float>(1.0 / RowPeriod),
+            const I r0 = (I)((h & 0x40000u) != 0u);
+            const I ra = (r0 & s0) | (~r0 & s1);
+            const I ra0 = ra == 0, ra1 = ra == 1;
+            const F phase = Pick(ra0, ra1, RowFrac[0] + q[0] * static_cast<float>(1.0 / RowPeriod),
                                   RowFrac[1] + q[1] * static_cast<float>(1.0 / RowPeriod),
                                   RowFrac[2] + q[2] * static_cast<float>(1.0 / RowPeriod));
             rows = Select(has, RowVisible * SinTurns(phase), rows);
         }
-        Store4(rowsOut, rows);
+        Store(rowsOut, rows);
     }
 };
 
 } // namespace
 
 const GroundRow& TerrainRaster::Row(int r) {
+    ForLanes([&](auto lanes) { RowWith<decltype(lanes)>(r); });
+    return m_work->Row;
+}
+
+template <class F>
+VARROW_LANES void TerrainRaster::RowWith(int r) {
+    constexpr int N = Width<F>;
     Work& w = *m_work;
     const int n = m_size;
     const auto s = static_cast<float>(m_plan.Scale);
     std::array<float*, RowArrayCount> out{};
     for (int a = 0; a < RowArrayCount; ++a)
-        out[a] = Sized(w.Rows[a], n + 4);
+        out[a] = Sized(w.Rows[a], n + 16); // LinearRow writes up to 16 at a time
     const auto pixels = [&](int field, int dr) { return w.PixelAt(field, 0, r + dr); };
     const float *e0 = pixels(PixelElevation, -1), *e1 = pixels(PixelElevation, 0),
                 *e2 = pixels(PixelElevation, 1);
@@ -186,61 +237,84 @@ const GroundRow& TerrainRaster::Row(int r) {
     const float woodsEdge = std::max(0.02f, 1.5f * static_cast<float>(m_plan.WoodsSpread));
     const float invWoodsEdge = 1.0f / (2.0f * woodsEdge);
 
-    // 1. Water and land cover.
-    for (int c = 0; c < n; c += 4) {
-        const F4 h = Load4(e1 + c);
+    // 1. Water and land cover. Most of a tile is far from the sea, lakes and
+    // the tree line; four pixels at a time are let off what cannot reach them.
+    const float invScale = 1.0f / s;
+    const F zero = Splat<F>(0.0f), one = Splat<F>(1.0f);
+    for (int c = 0; c < n; c += N) {
+        const F h = Load<F>(e1 + c);
+        const F hx = 0.5f * (Load<F>(e1 + c + 1) - Load<F>(e1 + c - 1));
+        const F hy = 0.5f * (Load<F>(e0 + c) - Load<F>(e2 + c));
+        Store(out[RowSlopeEast] + c, hx * invScale);
+        Store(out[RowSlopeNorth] + c, hy * invScale);
+        const F hLength = Hypot(hx, hy);
+        const F slope = hLength * invScale;
+
+        // Near sea level (before the valleys were cut), lakes give way to
+        // the sea and beaches begin.
+        F inland = one, beach = zero;
+        if (w.Coastal) {
+            const F u = Load<F>(uncut + c);
+            inland = Smoothstep(2.0f, 20.0f, u);
+            beach = 1.0f - Smoothstep(1.5f, 4.0f, u);
+        }
         // Slopes per pixel give anti-aliased shore lines.
-        const F4 hx = 0.5f * (Load4(e1 + c + 1) - Load4(e1 + c - 1));
-        const F4 hy = 0.5f * (Load4(e0 + c) - Load4(e2 + c));
-        Store4(out[RowSlopeEast] + c, hx / s);
-        Store4(out[RowSlopeNorth] + c, hy / s);
-        const F4 hLength = Hypot(hx, hy);
-        const F4 slope = hLength / s;
-        const F4 hGrad = Max(hLength, Splat(0.05f));
-        const F4 sea = Clamp01(0.5f - h / hGrad);
+        F sea = zero, shore = zero;
+        const F hGrad = Max(hLength, Splat<F>(0.05f));
+        if (AnyPositive(0.9f * hGrad - h)) {
+            const F level = h / hGrad;
+            sea = Clamp01(0.5f - level);
+            shore = Clamp01(0.9f - Abs(level));
+        }
+        F lake = zero;
+        if (w.Lakes) {
+            const F lakes = Load<F>(k1 + c);
+            const F lakeLevel = 0.6f + 0.3f * Load<F>(mountains + c);
+            const F lakeGrad = Hypot(0.5f * (Load<F>(k1 + c + 1) - Load<F>(k1 + c - 1)),
+                                      0.5f * (Load<F>(k0 + c) - Load<F>(k2 + c)));
+            const F lakeEdge = Max(lakeGrad, Splat<F>(lakeSpread)) + 1e-4f;
+            if (AnyPositive(lakes - lakeLevel + Max(0.5f * lakeEdge, 0.9f * lakeGrad))) {
+                lake = Smoothstep(lakeLevel - 0.5f * lakeEdge, lakeLevel + 0.5f * lakeEdge, lakes) *
+                       inland;
+                // Shore lines: a pixel-wide line along the coast and the lake
+                // edges, only where the edge is sharp enough to draw.
+                const F lakeShore = Clamp01(0.9f - Abs(lakes - lakeLevel) / (lakeGrad + 1e-6f)) *
+                                     Clamp01(1.5f * lakeGrad / lakeEdge) * inland;
+                shore = Max(shore, lakeShore);
+            }
+        }
+        const F water = 1.0f - (1.0f - sea) * (1.0f - lake);
+        Store(out[RowWater] + c, water);
+        Store(out[RowShore] + c, shore);
 
-        const F4 lakes = Load4(k1 + c);
-        const F4 lakeLevel = 0.6f + 0.3f * Load4(mountains + c);
-        const F4 lakeGrad =
-            Hypot(0.5f * (Load4(k1 + c + 1) - Load4(k1 + c - 1)), 0.5f * (Load4(k0 + c) - Load4(k2 + c)));
-        const F4 lakeEdge = Max(lakeGrad, Splat(lakeSpread)) + 1e-4f;
-        const F4 u = Load4(uncut + c);
-        const F4 inland = Smoothstep(2.0f, 20.0f, u);
-        const F4 lake =
-            Smoothstep(lakeLevel - 0.5f * lakeEdge, lakeLevel + 0.5f * lakeEdge, lakes) * inland;
-        const F4 water = 1.0f - (1.0f - sea) * (1.0f - lake);
-        Store4(out[RowWater] + c, water);
-        // Shore lines: a pixel-wide line along the coast and the lake
-        // edges, only where the edge is sharp enough to draw.
-        const F4 lakeShore = Clamp01(0.9f - Abs(lakes - lakeLevel) / (lakeGrad + 1e-6f)) *
-                             Clamp01(1.5f * lakeGrad / lakeEdge) * inland;
-        const F4 seaShore = Clamp01(0.9f - Abs(h) / hGrad);
-        Store4(out[RowShore] + c, Max(lakeShore, seaShore));
-
-        const F4 g = Load4(grain + c);
-        const F4 snowAt = Load4(snowLine + c);
-        const F4 aboveTrees = h - (snowAt - 900.0f); // metres above the tree line
-        const F4 m = Load4(moisture + c);
-        const F4 steep = Smoothstep(0.55f, 0.95f, slope);
-        const F4 snow = Smoothstep(-120.0f, 120.0f, h + 150.0f * g - snowAt) *
-                        (1.0f - Smoothstep(0.9f, 1.4f, slope));
-        Store4(out[RowSnow] + c, snow);
-        const F4 rock = Max(steep, 0.8f * Smoothstep(0.0f, 500.0f, aboveTrees));
-        Store4(out[RowRock] + c, rock);
+        // Snow above the snow line, bare rock on steep slopes and above the
+        // tree line, 900 m below it.
+        F snow = zero, alpine = zero, treeLine = zero;
+        if (w.Alpine && AnyPositive(h - Load<F>(snowLine + c) + 1300.0f)) {
+            const F snowAt = Load<F>(snowLine + c);
+            const F aboveTrees = h - (snowAt - 900.0f);
+            snow = Smoothstep(-120.0f, 120.0f, h + 150.0f * Load<F>(grain + c) - snowAt) *
+                   (1.0f - Smoothstep(0.9f, 1.4f, slope));
+            alpine = 0.8f * Smoothstep(0.0f, 500.0f, aboveTrees);
+            treeLine = Smoothstep(-300.0f, 0.0f, aboveTrees);
+        }
+        Store(out[RowSnow] + c, snow);
+        const F rock = Max(Smoothstep(0.55f, 0.95f, slope), alpine);
+        Store(out[RowRock] + c, rock);
 
         // Woods where the woods field is above a level set by moisture.
-        const F4 woodsAbove = Load4(woods + c) - (0.2f - 0.7f * (m - 0.5f));
-        const F4 forest = SmoothstepInv(-woodsEdge, invWoodsEdge, woodsAbove) * (1.0f - rock) *
-                          (1.0f - Smoothstep(-300.0f, 0.0f, aboveTrees)) *
-                          Smoothstep(0.2f, 0.35f, m);
-        Store4(out[RowForest] + c, forest * (1.0f - water));
+        const F m = Load<F>(moisture + c);
+        const F woodsAbove = Load<F>(woods + c) - (0.2f - 0.7f * (m - 0.5f));
+        const F forest = SmoothstepInv(-woodsEdge, invWoodsEdge, woodsAbove) * (1.0f - rock) *
+                          (1.0f - treeLine) * Smoothstep(0.2f, 0.35f, m);
+        Store(out[RowForest] + c, forest * (1.0f - water));
         // Farmland where it is wet enough, not too high or steep and not
         // wooded; the product of those is sharpened so plots are crisp.
-        const F4 suitable = Smoothstep(0.28f, 0.42f, m) * (1.0f - Smoothstep(1200.0f, 2200.0f, h)) *
+        const F suitable = Smoothstep(0.28f, 0.42f, m) * (1.0f - Smoothstep(1200.0f, 2200.0f, h)) *
                             (1.0f - Smoothstep(0.05f, 0.14f, slope)) * (1.0f - forest) *
                             (1.0f - Smoothstep(-0.35f, -0.1f, woodsAbove));
-        Store4(out[RowFarm] + c, Smoothstep(0.3f, 0.45f, suitable) * (1.0f - water));
-        Store4(out[RowSand] + c, (1.0f - Smoothstep(1.5f, 4.0f, u)) * (1.0f - forest));
+        Store(out[RowFarm] + c, Smoothstep(0.3f, 0.45f, suitable) * (1.0f - water));
+        Store(out[RowSand] + c, beach * (1.0f - forest));
     }
 
     const Lattice& two = w.Lattices[1];
@@ -273,36 +347,36 @@ const GroundRow& TerrainRaster::Row(int r) {
         if (!z.Shown || !near(z, std::max(width, MinHalf[level]) + 0.5f)) continue;
         interpolate(z);
         const auto minSlope = static_cast<float>(0.8 * m_plan.Scale / RiverLevelOf(level).Wavelength);
-        for (int c = 0; c < n; c += 4) {
-            const F4 wf = Load4(lineWeight + c);
-            const F4 dpx = PixelsToLine(Load4(lineValue + c), Load4(lineX + c), Load4(lineY + c), minSlope);
-            const F4 half = width * wf;
-            const F4 drawn = Max(half, MinHalf[level] * wf);
-            const F4 alpha = Select(half >= MinHalf[level], Splat(1.0f), Splat(MinAlpha[level]));
-            const F4 cover = Clamp01(drawn + 0.5f - dpx) * alpha;
-            Store4(river + c, Max(Load4(river + c), Select(wf > 0.0f, cover, Splat(0.0f))));
+        for (int c = 0; c < n; c += N) {
+            const F wf = Load<F>(lineWeight + c);
+            const F dpx = PixelsToLine(Load<F>(lineValue + c), Load<F>(lineX + c), Load<F>(lineY + c), minSlope);
+            const F half = width * wf;
+            const F drawn = Max(half, MinHalf[level] * wf);
+            const F alpha = Select(half >= MinHalf[level], Splat<F>(1.0f), Splat<F>(MinAlpha[level]));
+            const F cover = Clamp01(drawn + 0.5f - dpx) * alpha;
+            Store(river + c, Max(Load<F>(river + c), Select(wf > 0.0f, cover, Splat<F>(0.0f))));
         }
     }
-    for (int c = 0; c < n; c += 4)
-        Store4(river + c, Load4(river + c) * (1.0f - Load4(out[RowWater] + c)));
+    for (int c = 0; c < n; c += N)
+        Store(river + c, Load<F>(river + c) * (1.0f - Load<F>(out[RowWater] + c)));
 
     // 3. Farm plots, where there is farmland and they are large enough to see.
     float* farm = out[RowFarm];
     std::fill(out[RowPlotTone], out[RowPlotTone] + n, 0.5f);
     for (const int a : {RowPlotEdge, RowPlotRows, RowBuilding, RowRoof})
         std::fill(out[a], out[a] + n, 0.0f);
-    const Plots plots(w.Centre, m_plan.Scale);
+    const Plots plots(w.Centre, m_plan.Scale, m_size);
     bool farmland = false;
-    for (int c = 0; c < n && !farmland; c += 4)
-        farmland = AnyPositive(Load4(farm + c) - 0.01f);
+    for (int c = 0; c < n && !farmland; c += N)
+        farmland = AnyPositive(Load<F>(farm + c) - 0.01f);
     if (farmland && plots.Visible > 0) {
         for (int a = 0; a < 3; ++a)
             LinearRow(two, w.Offsets[1][a].data(), row, column, n, out[RowScratch0 + a]);
-        for (int c = 0; c < n; c += 4) {
-            const F4 f = Load4(farm + c);
+        for (int c = 0; c < n; c += N) {
+            const F f = Load<F>(farm + c);
             if (!AnyPositive(f - 0.01f)) continue;
-            const F4 d[3] = {Load4(lineValue + c), Load4(lineX + c), Load4(lineY + c)};
-            plots.At(d, f, out[RowPlotTone] + c, out[RowPlotEdge] + c, out[RowPlotRows] + c,
+            const F d[3] = {Load<F>(lineValue + c), Load<F>(lineX + c), Load<F>(lineY + c)};
+            plots.At<F>(d, f, out[RowPlotTone] + c, out[RowPlotEdge] + c, out[RowPlotRows] + c,
                      out[RowBuilding] + c, out[RowRoof] + c);
         }
     }
@@ -323,12 +397,12 @@ const GroundRow& TerrainRaster::Row(int r) {
         const float alpha = half >= RoadMinHalf[level] ? 1.0f : RoadMinAlpha[level];
         const auto minSlope = static_cast<float>(0.5 * m_plan.Scale / rl.Wavelength);
         float* cover = out[level <= 1 ? RowHighway : level == 2 ? RowRoad : RowTrack];
-        for (int c = 0; c < n; c += 4) {
-            const F4 dpx = PixelsToLine(Load4(lineValue + c), Load4(lineX + c), Load4(lineY + c), minSlope);
-            const F4 slope = Hypot(Load4(out[RowSlopeEast] + c), Load4(out[RowSlopeNorth] + c));
-            const F4 v = Clamp01(drawn + 0.5f - dpx) * alpha * (1.0f - Load4(out[RowWater] + c)) *
-                         (1.0f - Smoothstep(0.2f, 0.4f, slope)) * (1.0f - Load4(out[RowSnow] + c));
-            Store4(cover + c, Max(Load4(cover + c), v));
+        for (int c = 0; c < n; c += N) {
+            const F dpx = PixelsToLine(Load<F>(lineValue + c), Load<F>(lineX + c), Load<F>(lineY + c), minSlope);
+            const F slope = Hypot(Load<F>(out[RowSlopeEast] + c), Load<F>(out[RowSlopeNorth] + c));
+            const F v = Clamp01(drawn + 0.5f - dpx) * alpha * (1.0f - Load<F>(out[RowWater] + c)) *
+                         (1.0f - Smoothstep(0.2f, 0.4f, slope)) * (1.0f - Load<F>(out[RowSnow] + c));
+            Store(cover + c, Max(Load<F>(cover + c), v));
         }
     }
 
@@ -356,7 +430,6 @@ const GroundRow& TerrainRaster::Row(int r) {
     g.Grain = grain;
     g.Crowns = pixels(PixelCrowns, 0);
     g.Clumps = pixels(PixelClumps, 0);
-    return g;
 }
 
 } // namespace varrow::demo

@@ -85,17 +85,19 @@ struct TerrainRaster::Work {
     std::array<std::array<std::vector<float>, 3>, LatticeLevels> Offsets;
     // Field sums on each lattice but the pixels'.
     std::array<std::array<std::vector<float>, FieldCount>, LatticeLevels> Sums;
-    std::vector<float> Noise;
+    std::vector<float> Noise, Across;
     std::array<std::vector<float>, 3> Gradient;
     RefineScratch Scratch;
     // On the lattices of steps 2 and 4: the offsets' change per step along i
-    // and j, what the layers there add to each field, and its slopes.
+    // and j, and the slopes the layers there add to each field.
     std::array<std::vector<float>, 3> StepI, StepJ;
-    std::array<std::vector<float>, FieldCount> Own;
     std::array<std::array<SlopeFix, FieldCount>, SlopeLevels + 1> Slopes;
     // The ground on the step-2 lattice.
     std::vector<float> Uncut, Cut, Mountains, Land, Moisture, Carve;
     SlopeFix CutSlopes, UncutSlopes;
+    // Whether any of the tile is near sea level (before the valleys were
+    // cut), can be lake or lake shore, or is near the tree line.
+    bool Coastal = true, Lakes = true, Alpine = true;
     std::array<ZeroLine, RiverLevels> Rivers;
     std::array<ZeroLine, RoadLevels> Roads;
     std::array<std::vector<float>, PixelFieldCount> Pixels;

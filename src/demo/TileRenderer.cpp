@@ -19,28 +19,32 @@ struct Rgb {
     float R = 0, G = 0, B = 0;
 };
 
-// Four pixels' colours.
-struct Rgb4 {
-    F4 R, G, B;
+// A vector of pixels' colours.
+template <class F>
+struct Rgbs {
+    F R, G, B;
 
-    Rgb4() = default;
-    Rgb4(F4 r, F4 g, F4 b) : R(r), G(g), B(b) {}
-    Rgb4(const Rgb& c) : R(Splat(c.R)), G(Splat(c.G)), B(Splat(c.B)) {}
+    Rgbs() = default;
+    Rgbs(F r, F g, F b) : R(r), G(g), B(b) {}
+    Rgbs(const Rgb& c) : R(Splat<F>(c.R)), G(Splat<F>(c.G)), B(Splat<F>(c.B)) {}
 };
 
-Rgb4 Blend(const Rgb4& a, const Rgb4& b, F4 t) {
+template <class F>
+VARROW_LANES Rgbs<F> Blend(const Rgbs<F>& a, const Rgbs<F>& b, F t) {
     return {Mix(a.R, b.R, t), Mix(a.G, b.G, t), Mix(a.B, b.B, t)};
 }
 
-Rgb4 Scaled(const Rgb4& a, F4 f) {
+template <class F>
+VARROW_LANES Rgbs<F> Scaled(const Rgbs<F>& a, F f) {
     return {a.R * f, a.G * f, a.B * f};
 }
 
-// Four pixels into a scanline.
-void StorePixels(QRgb* line, const Rgb4& c) {
-    const auto channel = [](F4 v) { return __builtin_convertvector(Clamp(v + 0.5f, 0.0f, 255.0f), I4); };
-    const I4 argb = static_cast<std::int32_t>(0xff000000u) | (channel(c.R) << 16) |
-                    (channel(c.G) << 8) | channel(c.B);
+// A vector of pixels into a scanline.
+template <class F>
+VARROW_LANES void StorePixels(QRgb* line, const Rgbs<F>& c) {
+    const auto channel = [](F v) { return ToInt(Clamp(v + 0.5f, 0.0f, 255.0f)); };
+    const IntOf<F> argb = static_cast<std::int32_t>(0xff000000u) | (channel(c.R) << 16) |
+                          (channel(c.G) << 8) | channel(c.B);
     std::memcpy(line, &argb, sizeof argb);
 }
 
@@ -50,17 +54,29 @@ struct Stop {
 };
 
 // A colour ramp through stops in rising order, as a sum of clamped ramps so
-// that four pixels can be looked up at once.
-template <std::size_t N>
-Rgb4 Ramp(const std::array<Stop, N>& stops, F4 x) {
-    Rgb4 c(stops[0].Colour);
-    for (std::size_t i = 1; i < N; ++i) {
-        const F4 t = Clamp01((x - stops[i - 1].At) * (1.0f / (stops[i].At - stops[i - 1].At)));
+// that a vector of pixels can be looked up at once; only the stretches
+// between the least and the greatest of them are summed.
+template <std::size_t N, class F>
+VARROW_LANES Rgbs<F> Ramp(const std::array<Stop, N>& stops, F x) {
+    const float lo = Least(x), hi = Greatest(x);
+    std::size_t i = 1;
+    while (i + 1 < N && stops[i].At <= lo)
+        ++i;
+    Rgbs<F> c(stops[i - 1].Colour);
+    for (; i < N; ++i) {
+        const F t = Clamp01((x - stops[i - 1].At) * (1.0f / (stops[i].At - stops[i - 1].At)));
         const Rgb& a = stops[i - 1].Colour;
         const Rgb& b = stops[i].Colour;
         c.R += t * (b.R - a.R), c.G += t * (b.G - a.G), c.B += t * (b.B - a.B);
+        if (stops[i].At >= hi) break;
     }
     return c;
+}
+
+// Blends towards b where t is above zero: most layers cover little of a tile.
+template <class F>
+VARROW_LANES void Cover(Rgbs<F>& col, const Rgbs<F>& b, F t) {
+    if (AnyPositive(t)) col = Blend(col, b, t);
 }
 
 // Hypsometric tints, lowland green to snowy summits.
@@ -84,10 +100,11 @@ constexpr std::array<Stop, 6> Crops = {{{0.0f, {86, 118, 50}},
                                         {1.0f, {100, 130, 60}}}};
 
 // Relief shading: light from the north-west, 45 degrees up. 1 on flat ground.
-F4 HillShade(F4 slopeEast, F4 slopeNorth, float exaggeration) {
-    const F4 gx = slopeEast * exaggeration, gy = slopeNorth * exaggeration;
-    const F4 lit = (0.5f * gx - 0.5f * gy + 0.70710678f) / Sqrt(1.0f + gx * gx + gy * gy);
-    return Max(lit, Splat(0.0f)) * (1.0f / 0.70710678f);
+template <class F>
+VARROW_LANES F HillShade(F slopeEast, F slopeNorth, float exaggeration) {
+    const F gx = slopeEast * exaggeration, gy = slopeNorth * exaggeration;
+    const F lit = (0.5f * gx - 0.5f * gy + 0.70710678f) / Sqrt(1.0f + gx * gx + gy * gy);
+    return Max(lit, Splat<F>(0.0f)) * (1.0f / 0.70710678f);
 }
 
 // Zoomed out, slopes are averaged over large pixels and relief looks flat.
@@ -95,111 +112,118 @@ float Exaggeration(double scale) {
     return static_cast<float>(std::clamp(1.0 + 0.4 * std::log2(scale), 1.0, 4.5));
 }
 
-void PaintTopo(TerrainRaster& t, QImage& image) {
+template <class F>
+VARROW_LANES void PaintTopoWith(TerrainRaster& t, QImage& image) {
+    using Colour = Rgbs<F>;
     const auto s = static_cast<float>(t.Scale());
     const float ex = Exaggeration(s);
     const auto ci = static_cast<float>(ContourInterval(s));
-    const Rgb4 water(Rgb{150, 196, 232}), shore(Rgb{64, 122, 190}), river(Rgb{64, 124, 204});
-    const Rgb4 contour(Rgb{150, 98, 56}), snow(Rgb{242, 246, 250}), rock(Rgb{206, 200, 194});
-    const Rgb4 highway(Rgb{204, 40, 30}), road(Rgb{236, 130, 30}), track(Rgb{70, 66, 62}),
+    const Colour water(Rgb{150, 196, 232}), shore(Rgb{64, 122, 190}), river(Rgb{64, 124, 204});
+    const Colour contour(Rgb{150, 98, 56}), snow(Rgb{242, 246, 250}), rock(Rgb{206, 200, 194});
+    const Colour highway(Rgb{204, 40, 30}), road(Rgb{236, 130, 30}), track(Rgb{70, 66, 62}),
         building(Rgb{48, 44, 40});
     for (int r = 0; r < t.Size(); ++r) {
         const GroundRow& g = t.Row(r);
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < t.Size(); c += 4) {
-            const F4 h = Load4(g.Elevation + c);
-            Rgb4 col = Ramp(Hypsometric, h);
-            const F4 forest = Load4(g.Forest + c);
+        for (int c = 0; c < t.Size(); c += Width<F>) {
+            const F h = Load<F>(g.Elevation + c);
+            Colour col = Ramp(Hypsometric, h);
+            const F forest = Load<F>(g.Forest + c);
             col = {col.R * (1.0f - 0.20f * forest), col.G * (1.0f - 0.07f * forest),
                    col.B * (1.0f - 0.24f * forest)};
-            col = Blend(col, rock, 0.5f * Load4(g.Rock + c));
-            col = Blend(col, snow, Load4(g.Snow + c));
-            const F4 east = Load4(g.SlopeEast + c), north = Load4(g.SlopeNorth + c);
+            Cover(col, rock, 0.5f * Load<F>(g.Rock + c));
+            Cover(col, snow, Load<F>(g.Snow + c));
+            const F east = Load<F>(g.SlopeEast + c), north = Load<F>(g.SlopeNorth + c);
             col = Scaled(col, Clamp(0.5f + 0.5f * HillShade(east, north, ex), 0.55f, 1.2f));
 
             // Contours: distance to the nearest level over the local gradient.
-            const F4 gradPx = Max(Sqrt(east * east + north * north) * s, Splat(1e-6f));
-            const F4 level = Floor(h / ci + 0.5f);
-            const I4 index = Abs(level - 5.0f * Floor(level / 5.0f)) < 0.5f;
-            const F4 dpx = Abs(h - level * ci) / gradPx;
-            const F4 spacing = ci / gradPx;
-            const F4 minor = Clamp01(0.8f - dpx) * 0.55f * Smoothstep(1.8f, 4.0f, spacing);
-            const F4 major = Clamp01(1.1f - dpx) * 0.85f * Smoothstep(1.0f, 2.5f, spacing * 5.0f);
-            col = Blend(col, contour, Select(index, major, minor));
+            const F perPixel = 1.0f / Max(Sqrt(east * east + north * north) * s, Splat<F>(1e-6f));
+            const F level = Floor(h * (1.0f / ci) + 0.5f);
+            const IntOf<F> index = Abs(level - 5.0f * Floor(level * 0.2f + 0.1f)) < 0.5f;
+            const F dpx = Abs(h - level * ci) * perPixel;
+            const F spacing = ci * perPixel;
+            const F minor = Clamp01(0.8f - dpx) * 0.55f * Smoothstep(1.8f, 4.0f, spacing);
+            const F major = Clamp01(1.1f - dpx) * 0.85f * Smoothstep(1.0f, 2.5f, spacing * 5.0f);
+            Cover(col, contour, Select(index, major, minor));
 
-            col = Blend(col, water, Load4(g.Water + c));
-            col = Blend(col, shore, Load4(g.Shore + c));
-            col = Blend(col, river, Load4(g.River + c));
-            col = Blend(col, track, Load4(g.Track + c));
-            col = Blend(col, road, Load4(g.Road + c));
-            col = Blend(col, highway, Load4(g.Highway + c));
-            col = Blend(col, building, Load4(g.Building + c));
+            Cover(col, water, Load<F>(g.Water + c));
+            Cover(col, shore, Load<F>(g.Shore + c));
+            Cover(col, river, Load<F>(g.River + c));
+            Cover(col, track, Load<F>(g.Track + c));
+            Cover(col, road, Load<F>(g.Road + c));
+            Cover(col, highway, Load<F>(g.Highway + c));
+            Cover(col, building, Load<F>(g.Building + c));
             StorePixels(line + c, col);
         }
     }
 }
 
 // The ground as a colour photograph; grey aerials are made from it.
-Rgb4 PhotoColour(const GroundRow& g, int c, float ex) {
-    const F4 grain = Load4(g.Grain + c);
-    const F4 crowns = Load4(g.Crowns + c);
-    const F4 clumps = Load4(g.Clumps + c);
+template <class F>
+VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
+    using Colour = Rgbs<F>;
+    const F grain = Load<F>(g.Grain + c);
+    const F crowns = Load<F>(g.Crowns + c);
+    const F clumps = Load<F>(g.Clumps + c);
 
     // Open land by climate: desert, steppe, meadow; patches of drier and
     // greener ground within.
-    const F4 wet = Clamp01(Load4(g.Moisture + c) + 0.12f * clumps);
-    Rgb4 col = Blend(Blend(Rgb4(Rgb{204, 182, 142}), Rgb4(Rgb{162, 150, 98}), Smoothstep(0.2f, 0.45f, wet)),
-                   Rgb4(Rgb{100, 132, 62}), Smoothstep(0.45f, 0.7f, wet));
+    const F wet = Clamp01(Load<F>(g.Moisture + c) + 0.12f * clumps);
+    Colour col = Blend(Blend(Colour(Rgb{204, 182, 142}), Colour(Rgb{162, 150, 98}), Smoothstep(0.2f, 0.45f, wet)),
+                   Colour(Rgb{100, 132, 62}), Smoothstep(0.45f, 0.7f, wet));
     col = Scaled(col, 1.0f + 0.08f * clumps + 0.07f * grain);
 
-    const F4 farm = Load4(g.Farm + c);
+    const F farm = Load<F>(g.Farm + c);
     if (AnyPositive(farm)) {
-        Rgb4 crop = Ramp(Crops, Min(Load4(g.PlotTone + c), Splat(0.9999f)));
-        crop = Scaled(crop, 1.0f + 0.05f * Load4(g.PlotRows + c) + 0.05f * grain + 0.04f * clumps);
-        crop = Blend(crop, Rgb4(Rgb{176, 168, 140}), Load4(g.PlotEdge + c) * 0.8f);
+        Colour crop = Ramp(Crops, Min(Load<F>(g.PlotTone + c), Splat<F>(0.9999f)));
+        crop = Scaled(crop, 1.0f + 0.05f * Load<F>(g.PlotRows + c) + 0.05f * grain + 0.04f * clumps);
+        crop = Blend(crop, Colour(Rgb{176, 168, 140}), Load<F>(g.PlotEdge + c) * 0.8f);
         col = Blend(col, crop, farm);
     }
-    col = Blend(col, Rgb4(Rgb{214, 200, 164}), Load4(g.Sand + c));
+    Cover(col, Colour(Rgb{214, 200, 164}), Load<F>(g.Sand + c));
 
-    const F4 forest = Load4(g.Forest + c);
+    const F forest = Load<F>(g.Forest + c);
     if (AnyPositive(forest)) {
         // Tree crowns: bright tops, dark gaps.
-        const F4 canopy = Clamp(0.82f + 0.5f * crowns + 0.25f * clumps + 0.08f * grain, 0.35f, 1.35f);
-        const Rgb4 trees = Scaled(
-            Blend(Rgb4(Rgb{44, 70, 40}), Rgb4(Rgb{78, 98, 52}), Smoothstep(-0.4f, 0.4f, clumps)), canopy);
+        const F canopy = Clamp(0.82f + 0.5f * crowns + 0.25f * clumps + 0.08f * grain, 0.35f, 1.35f);
+        const Colour trees = Scaled(
+            Blend(Colour(Rgb{44, 70, 40}), Colour(Rgb{78, 98, 52}), Smoothstep(-0.4f, 0.4f, clumps)), canopy);
         col = Blend(col, trees, forest);
     }
-    col = Blend(col, Scaled(Rgb4(Rgb{146, 138, 126}), 1.0f + 0.18f * grain + 0.1f * clumps),
-              Load4(g.Rock + c));
-    col = Blend(col, Scaled(Rgb4(Rgb{236, 240, 246}), 1.0f + 0.03f * grain), Load4(g.Snow + c));
-
-    col = Blend(col, Scaled(Rgb4(Rgb{186, 172, 142}), 1.0f + 0.06f * grain), Load4(g.Track + c));
-    col = Blend(col, Scaled(Rgb4(Rgb{156, 152, 144}), 1.0f + 0.04f * grain), Load4(g.Road + c));
-    col = Blend(col, Scaled(Rgb4(Rgb{104, 104, 106}), 1.0f + 0.03f * grain), Load4(g.Highway + c));
-    const F4 building = Load4(g.Building + c);
+    // Surfaces with a little of the grain in them.
+    const auto surface = [&](const Rgb& colour, F grainy, const float* cover) {
+        const F t = Load<F>(cover + c);
+        if (AnyPositive(t)) col = Blend(col, Scaled(Colour(colour), 1.0f + grainy), t);
+    };
+    surface({146, 138, 126}, 0.18f * grain + 0.1f * clumps, g.Rock);
+    surface({236, 240, 246}, 0.03f * grain, g.Snow);
+    surface({186, 172, 142}, 0.06f * grain, g.Track);
+    surface({156, 152, 144}, 0.04f * grain, g.Road);
+    surface({104, 104, 106}, 0.03f * grain, g.Highway);
+    const F building = Load<F>(g.Building + c);
     if (AnyPositive(building)) {
-        const F4 roof = Load4(g.Roof + c);
-        const I4 red = roof < 0.5f;
-        const Rgb4 tiles(Select(red, Splat(150), Splat(128)), Select(red, Splat(84), Splat(128)),
-                         Select(red, Splat(62), Splat(132)));
+        const F roof = Load<F>(g.Roof + c);
+        const IntOf<F> red = roof < 0.5f;
+        const Colour tiles(Select(red, Splat<F>(150), Splat<F>(128)), Select(red, Splat<F>(84), Splat<F>(128)),
+                         Select(red, Splat<F>(62), Splat<F>(132)));
         col = Blend(col, Scaled(tiles, 0.85f + 0.3f * roof), building);
     }
 
     // Strong relief light, as in a morning photograph.
-    const F4 shade = HillShade(Load4(g.SlopeEast + c), Load4(g.SlopeNorth + c), ex);
+    const F shade = HillShade(Load<F>(g.SlopeEast + c), Load<F>(g.SlopeNorth + c), ex);
     col = Scaled(col, Clamp(0.42f + 0.58f * shade, 0.2f, 1.35f));
 
-    col = Blend(col, Scaled(Rgb4(Rgb{46, 72, 78}), 1.0f + 0.08f * grain), Load4(g.River + c));
-    const F4 w = Load4(g.Water + c);
+    surface({46, 72, 78}, 0.08f * grain, g.River);
+    const F w = Load<F>(g.Water + c);
     if (AnyPositive(w)) {
         // Shallows near the shore are lighter.
-        const F4 depth = Smoothstep(-2.0f, -40.0f, Load4(g.Elevation + c));
-        const Rgb4 sea = Scaled(Blend(Rgb4(Rgb{56, 88, 90}), Rgb4(Rgb{24, 46, 62}), depth),
+        const F depth = Smoothstep(-2.0f, -40.0f, Load<F>(g.Elevation + c));
+        const Colour sea = Scaled(Blend(Colour(Rgb{56, 88, 90}), Colour(Rgb{24, 46, 62}), depth),
                                 1.0f + 0.05f * clumps + 0.03f * grain);
         col = Blend(col, sea, w);
     }
     // A light rim where water meets land.
-    col = Blend(col, Blend(col, Rgb4(Rgb{150, 150, 130}), Splat(0.35f)), Load4(g.Shore + c));
+    Cover(col, Blend(col, Colour(Rgb{150, 150, 130}), Splat<F>(0.35f)), Load<F>(g.Shore + c));
     return col;
 }
 
@@ -214,27 +238,37 @@ const std::array<float, 256>& FilmResponse() {
     return film;
 }
 
-void PaintAerial(TerrainRaster& t, QImage& image, bool colour) {
+template <class F>
+VARROW_LANES void PaintAerialWith(TerrainRaster& t, QImage& image, bool colour) {
     const float ex = Exaggeration(t.Scale());
     const std::array<float, 256>& film = FilmResponse();
     for (int r = 0; r < t.Size(); ++r) {
         const GroundRow& g = t.Row(r);
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < t.Size(); c += 4) {
-            const Rgb4 col = PhotoColour(g, c, ex);
+        for (int c = 0; c < t.Size(); c += Width<F>) {
+            const Rgbs<F> col = PhotoColour<F>(g, c, ex);
             if (colour) {
                 // A little haze lifts the shadows, as film does.
-                StorePixels(line + c,
-                            {col.R * 0.92f + 10.0f, col.G * 0.92f + 12.0f, col.B * 0.92f + 16.0f});
+                StorePixels(line + c, Rgbs<F>{col.R * 0.92f + 10.0f, col.G * 0.92f + 12.0f,
+                                              col.B * 0.92f + 16.0f});
                 continue;
             }
             // Panchromatic film: greens dark, bare ground bright.
-            const I4 y = __builtin_convertvector(
-                Clamp(0.36f * col.R + 0.44f * col.G + 0.20f * col.B, 0.0f, 255.0f), I4);
-            const F4 v{film[y[0]], film[y[1]], film[y[2]], film[y[3]]};
-            StorePixels(line + c, {v, v, v});
+            const IntOf<F> y = ToInt(Clamp(0.36f * col.R + 0.44f * col.G + 0.20f * col.B, 0.0f, 255.0f));
+            F v;
+            for (int k = 0; k < Width<F>; ++k)
+                v[k] = film[y[k]];
+            StorePixels(line + c, Rgbs<F>{v, v, v});
         }
     }
+}
+
+void PaintTopo(TerrainRaster& t, QImage& image) {
+    ForLanes([&](auto lanes) { PaintTopoWith<decltype(lanes)>(t, image); });
+}
+
+void PaintAerial(TerrainRaster& t, QImage& image, bool colour) {
+    ForLanes([&](auto lanes) { PaintAerialWith<decltype(lanes)>(t, image, colour); });
 }
 
 // Grid lines: a line at a multiple of the spacing belongs to the pixel whose
@@ -295,9 +329,12 @@ double ContourInterval(double scale) {
 namespace {
 
 // The landscape alone, in the theme's colours.
-QImage PaintLandscape(TerrainRaster&& terrain, Theme theme) {
+QImage PaintLandscape(RasterFrame frame, Theme theme) {
+    const bool aerial = theme == Theme::Aerial || theme == Theme::ColorAerial;
+    frame.Texture = aerial;
+    TerrainRaster terrain(frame);
     QImage image(terrain.Size(), terrain.Size(), QImage::Format_RGB32);
-    if (theme == Theme::Aerial || theme == Theme::ColorAerial)
+    if (aerial)
         PaintAerial(terrain, image, theme == Theme::ColorAerial);
     else
         PaintTopo(terrain, image);
@@ -308,7 +345,7 @@ QImage PaintLandscape(TerrainRaster&& terrain, Theme theme) {
 
 QImage RenderTile(const TileAddress& address, const RenderLayers& layers) {
     const auto theme = static_cast<Theme>(address.Theme);
-    QImage image = PaintLandscape(TerrainRaster(address), theme);
+    QImage image = PaintLandscape(UtmFrame(address), theme);
     if (!layers.Grid && !layers.Label) return image;
     const bool aerial = theme == Theme::Aerial || theme == Theme::ColorAerial;
     QPainter p(&image);
@@ -328,8 +365,7 @@ QImage RenderTile(const TileAddress& address, const RenderLayers& layers) {
 
 QImage RenderMercatorTile(int theme, int zoom, int x, int y) {
     const auto kind = static_cast<Theme>(theme);
-    return PaintLandscape(TerrainRaster(MercatorFrame(zoom, x, y)),
-                          IsThemeCode(theme) ? kind : Theme::Topo);
+    return PaintLandscape(MercatorFrame(zoom, x, y), IsThemeCode(theme) ? kind : Theme::Topo);
 }
 
 std::string TileAddressProblem(const TileAddress& a) {
