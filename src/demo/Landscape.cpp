@@ -115,13 +115,14 @@ bool OnGrid(double wavelength, double scale) {
 // Points per wavelength on the lattice a layer is sampled on. Short layers
 // need six to show their shape, given their true slopes (which the two finest
 // lattices take, see TerrainRaster), longer ones ten so that hill shading shows
-// no trace of the lattice, and the longest twenty: they carry hundreds of
-// metres of relief, and an error of a few tenths of a percent moves contours
-// on flat ground. The relief's ridges are far sharper than the noise, and need
-// twice as many.
-int StepFor(double wavelengthPixels, bool ridged) {
-    double points = wavelengthPixels < 40.0 ? 6.0 : wavelengthPixels < 100.0 ? 10.0 : 20.0;
-    if (ridged && wavelengthPixels >= 100.0) points *= 2;
+// no trace of the lattice. The long octaves of the relief carry hundreds of
+// metres and ridges far sharper than the noise: they need forty, or an error
+// of a few tenths of a percent moves contours on flat ground.
+int StepFor(double wavelengthPixels, bool relief) {
+    const double points = wavelengthPixels < 40.0   ? 6.0
+                          : wavelengthPixels < 100.0 ? 10.0
+                          : relief                   ? 40.0
+                                                     : 10.0;
     int step = 2;
     while (step < CoarsestStep && 2 * step <= wavelengthPixels / points)
         step *= 2;
@@ -133,14 +134,14 @@ struct PlanBuilder {
     ScalePlan& Plan;
 
     LayerPlan& Add(const Layer& l, const double* axis = nullptr, double keep = 1,
-                   bool ridged = false) {
+                   bool relief = false) {
         LayerPlan& p = Plan.Layers[Plan.LayerCount++];
         p.Wavelength = l.Wavelength;
         p.Seed = l.Seed;
         p.Offset[0] = l.Ox, p.Offset[1] = l.Oy, p.Offset[2] = l.Oz;
         p.Axis = axis;
         p.Keep = keep;
-        p.Step = StepFor(l.Wavelength / Plan.Scale, ridged);
+        p.Step = StepFor(l.Wavelength / Plan.Scale, relief);
         return p;
     }
 
@@ -277,7 +278,7 @@ void AddLatitudeTerms(const SurfacePoint& p, float* fields) {
 void GroundAt(const float* const* sums, int n, float* elevation, float* mountains, float* land,
               float* moisture) {
     ForLanes([&](auto lanes) {
-        using F = decltype(lanes);
+        using F = typename decltype(lanes)::Type;
         for (int i = 0; i < n; i += Width<F>) {
             // Continents: sea below zero, a gently rising interior above.
             const F c = Load<F>(sums[FieldContinent] + i) + 0.10f;

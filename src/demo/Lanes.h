@@ -224,26 +224,37 @@ VARROW_LANES float Greatest(F x) {
     return v;
 }
 
-// Runs work(F4{}) or, where the processor has AVX2, work(F8{}) compiled for
-// it: `work` is a generic lambda that takes its vector type from its
-// argument's. Everything it calls in its own file is inlined into the AVX2
-// copy; functions of other files pick their width themselves.
+// What ForLanes hands its work: the vector type, as an empty tag so that no
+// vector is passed by value outside the AVX2 copy.
+template <class F>
+struct LaneType {
+    using Type = F;
+};
+
+// Runs work(LaneType<F4>{}) or, where the processor has AVX2,
+// work(LaneType<F8>{}) compiled for it: `work` is a generic lambda that takes
+// its vector type from its argument's. Everything it calls in its own file is
+// inlined into the AVX2 copy; functions of other files pick their width
+// themselves.
 template <class Work>
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx2"), flatten))
 #endif
 void WithEightLanes(Work& work) {
-    work(F8{});
+    work(LaneType<F8>{});
 }
 
+// Whether ForLanes uses eight lanes: the processor has AVX2 and they are not
+// turned off (tests compare the two).
 bool HasEightLanes();
+void AllowEightLanes(bool allow);
 
 template <class Work>
 void ForLanes(Work&& work) {
     if (HasEightLanes())
         WithEightLanes(work);
     else
-        work(F4{});
+        work(LaneType<F4>{});
 }
 
 } // namespace varrow::demo

@@ -147,14 +147,14 @@ void Refine(const Lattice& coarse, const float* in, const Lattice& fine, float* 
             RefineScratch& scratch, const float* slopeI, const float* slopeJ) {
     assert(coarse.Step == 2 * fine.Step);
     ForLanes([&](auto lanes) {
-        RefineWith<decltype(lanes)>(coarse, in, fine, out, scratch, slopeI, slopeJ);
+        RefineWith<typename decltype(lanes)::Type>(coarse, in, fine, out, scratch, slopeI, slopeJ);
     });
 }
 
 void LinearRow(const Lattice& coarse, const float* in, int r, int c0, int n, float* out) {
     assert(coarse.Step == 2);
     ForLanes([&](auto lanes) {
-        using F = decltype(lanes);
+        using F = typename decltype(lanes)::Type;
         constexpr int N = Width<F>;
         std::array<float, 1024>& row = Row(0);
         assert(coarse.Pitch + 2 * N <= static_cast<int>(row.size()));

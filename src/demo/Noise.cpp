@@ -2,6 +2,8 @@
 
 #include "Lanes.h"
 
+#include <atomic>
+
 namespace varrow::demo {
 
 namespace {
@@ -150,19 +152,27 @@ NoiseFrame MakeNoiseFrame(const double matrix[3][3], const double offset[3],
     return f;
 }
 
+namespace {
+std::atomic<bool> eightLanesAllowed{true};
+} // namespace
+
 bool HasEightLanes() {
 #if defined(__x86_64__) && defined(__GNUC__)
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
+    return avx2 && eightLanesAllowed.load(std::memory_order_relaxed);
 #else
     return false;
 #endif
 }
 
+void AllowEightLanes(bool allow) {
+    eightLanesAllowed = allow;
+}
+
 void SimplexAt(const NoiseFrame& f, const float* dx, const float* dy, const float* dz, int n,
                float* out, float* const* gradient) {
     ForLanes([&](auto lanes) {
-        using F = decltype(lanes);
+        using F = typename decltype(lanes)::Type;
         // Eight at a time as far as multiples of eight go, the rest four at a
         // time: n is a multiple of four.
         const int whole = (n + 3) / Width<F> * Width<F>;

@@ -204,7 +204,7 @@ VARROW_LANES void Differences(const Lattice& l, const float* v, std::ptrdiff_t s
 } // namespace
 
 void TerrainRaster::SumLayers(const RasterFrame& frame) {
-    ForLanes([&](auto lanes) { SumLayersWith<decltype(lanes)>(frame); });
+    ForLanes([&](auto lanes) { SumLayersWith<typename decltype(lanes)::Type>(frame); });
 }
 
 template <class F>
@@ -263,10 +263,11 @@ VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
                        fixed ? fix->I.data() : nullptr, fixed ? fix->J.data() : nullptr);
             }
         }
-        // On the finest lattices the true slopes of the relief, woods and lakes
-        // are kept, less those Catmull-Rom will take from their sums, for the
-        // interpolation onto the next (see Refine): here the slopes of what the
-        // sums hold so far, which do not change. Texture needs no such care.
+        // On the finest lattices the true slopes of the relief, woods, lakes
+        // and (for the aerials) the finest texture are kept, less those
+        // Catmull-Rom will take from their sums, for the interpolation onto the
+        // next (see Refine): here the slopes of what the sums hold so far,
+        // which do not change. Without, tree crowns come out blurred.
         const bool fine = level <= SlopeLevels;
         std::array<bool, FieldCount> fixed{};
         if (fine) {
@@ -275,9 +276,11 @@ VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
                 Differences<F>(l, offsets[a], l.Pitch, Sized(w.StepJ[a], count));
                 Sized(w.Gradient[a], count);
             }
-            for (const int f : {FieldRidged, FieldRolling, FieldWoods, FieldLakes}) {
+            for (const int f : {FieldRidged, FieldRolling, FieldWoods, FieldLakes, FieldCrowns,
+                                FieldGrain}) {
                 SlopeFix& fix = w.Slopes[level][f];
                 fix.Used = false;
+                if (!frame.Texture && (f == FieldCrowns || f == FieldGrain)) continue;
                 for (int k = 0; k < m_plan.LayerCount && !fix.Used; ++k)
                     for (int t = 0; t < m_plan.Layers[k].TermCount; ++t)
                         fix.Used |= m_plan.Layers[k].Step == l.Step &&
@@ -360,7 +363,7 @@ VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
 }
 
 void TerrainRaster::CutValleys() {
-    ForLanes([&](auto lanes) { CutValleysWith<decltype(lanes)>(); });
+    ForLanes([&](auto lanes) { CutValleysWith<typename decltype(lanes)::Type>(); });
 }
 
 template <class F>
@@ -531,8 +534,8 @@ void TerrainRaster::RefineToPixels(bool texture) {
     if (w.Lakes) refine(PixelLakes, sum(FieldLakes), &w.Slopes[1][FieldLakes]);
     refine(PixelWoods, sum(FieldWoods), &w.Slopes[1][FieldWoods]);
     // Grain: the aerials' texture, and the ragged edge of the snow.
-    if (texture || w.Alpine) refine(PixelGrain, sum(FieldGrain));
-    refine(PixelCrowns, texture ? sum(FieldCrowns) : nullptr);
+    if (texture || w.Alpine) refine(PixelGrain, sum(FieldGrain), &w.Slopes[1][FieldGrain]);
+    refine(PixelCrowns, texture ? sum(FieldCrowns) : nullptr, &w.Slopes[1][FieldCrowns]);
     refine(PixelClumps, texture ? sum(FieldClumps) : nullptr);
 }
 

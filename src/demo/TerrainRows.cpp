@@ -209,7 +209,7 @@ struct Plots {
 } // namespace
 
 const GroundRow& TerrainRaster::Row(int r) {
-    ForLanes([&](auto lanes) { RowWith<decltype(lanes)>(r); });
+    ForLanes([&](auto lanes) { RowWith<typename decltype(lanes)::Type>(r); });
     return m_work->Row;
 }
 

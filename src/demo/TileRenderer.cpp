@@ -264,11 +264,11 @@ VARROW_LANES void PaintAerialWith(TerrainRaster& t, QImage& image, bool colour) 
 }
 
 void PaintTopo(TerrainRaster& t, QImage& image) {
-    ForLanes([&](auto lanes) { PaintTopoWith<decltype(lanes)>(t, image); });
+    ForLanes([&](auto lanes) { PaintTopoWith<typename decltype(lanes)::Type>(t, image); });
 }
 
 void PaintAerial(TerrainRaster& t, QImage& image, bool colour) {
-    ForLanes([&](auto lanes) { PaintAerialWith<decltype(lanes)>(t, image, colour); });
+    ForLanes([&](auto lanes) { PaintAerialWith<typename decltype(lanes)::Type>(t, image, colour); });
 }
 
 // Grid lines: a line at a multiple of the spacing belongs to the pixel whose
