@@ -224,6 +224,28 @@ VARROW_LANES float Greatest(F x) {
     return v;
 }
 
+// HashLattice and UnitFromHash of Noise.h in several lanes at once. The
+// top 24 bits of a hash convert as signed integers, which is one instruction
+// where unsigned ones are several.
+template <class F>
+VARROW_LANES UintOf<F> HashLatticeLanes(IntOf<F> i, IntOf<F> j, IntOf<F> k, std::uint32_t seed) {
+    using U = UintOf<F>;
+    U h = (U)i * 0x8da6b343u ^ (U)j * 0xd8163841u ^ (U)k * 0xcb1ab31fu ^ seed;
+    h ^= h >> 16;
+    h *= 0x7feb352du;
+    h ^= h >> 15;
+    h *= 0x846ca68bu;
+    h ^= h >> 16;
+    return h;
+}
+
+VARROW_LANES F4 UnitFromHashLanes(U4 h) {
+    return ToFloat((I4)(h >> 8)) * (1.0f / 16777216.0f);
+}
+VARROW_LANES F8 UnitFromHashLanes(U8 h) {
+    return ToFloat((I8)(h >> 8)) * (1.0f / 16777216.0f);
+}
+
 // What ForLanes hands its work: the vector type, as an empty tag so that no
 // vector is passed by value outside the AVX2 copy.
 template <class F>

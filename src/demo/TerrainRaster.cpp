@@ -45,22 +45,25 @@ void AddFilmGrain(const RasterFrame& frame, const Lattice& pixels, std::vector<f
                   float* grain) {
     const int size = frame.Size;
     const int points = size / 2 + 1;
-    const std::uint32_t seed = frame.GrainSeed;
-    float* l = Sized(lattice, points * points);
-    for (int j = 0; j < points; ++j) {
-        const auto row = static_cast<std::int32_t>(frame.GrainRow - j);
-        for (int i = 0; i < points; ++i)
-            l[j * points + i] =
-                static_cast<float>(UnitFromHash(HashLattice(
-                    static_cast<std::int32_t>(frame.GrainColumn + i), row, 0, seed))) *
-                    1.4f -
-                0.7f;
-    }
+    const int pitch = (points + 7) & ~7;
+    float* l = Sized(lattice, points * pitch);
+    ForLanes([&](auto lanes) {
+        using F = typename decltype(lanes)::Type;
+        using I = IntOf<F>;
+        const I column = static_cast<std::int32_t>(frame.GrainColumn) + LaneIndex<F>();
+        for (int j = 0; j < points; ++j) {
+            const I row = I{} + static_cast<std::int32_t>(frame.GrainRow - j);
+            for (int i = 0; i < points; i += Width<F>) {
+                const auto h = HashLatticeLanes<F>(column + i, row, I{}, frame.GrainSeed);
+                Store(&l[j * pitch + i], UnitFromHashLanes(h) * 1.4f - 0.7f);
+            }
+        }
+    });
     // Even pixel columns sit on the lattice, odd ones halfway; odd pixel rows
     // sit on lattice row (r + 1) / 2, even ones halfway between r / 2 and the next.
     for (int r = 0; r < size; ++r) {
-        const float* p0 = &l[((r & 1) ? (r + 1) / 2 : r / 2) * points];
-        const float* p1 = (r & 1) ? p0 : p0 + points;
+        const float* p0 = &l[((r & 1) ? (r + 1) / 2 : r / 2) * pitch];
+        const float* p1 = (r & 1) ? p0 : p0 + pitch;
         float* out = grain + static_cast<std::size_t>(r + 1) * pixels.Pitch + 1;
         for (int c = 0; c < size; c += 2) {
             const int i = c / 2;
@@ -421,8 +424,15 @@ VARROW_LANES void TerrainRaster::CutValleysWith() {
         const float* value = z.Value = sums[FieldRiver0 + level];
         const float* mask = sums[FieldRiverMask0 + level];
         float* weight = Sized(z.Weight, n);
-        for (int k = 0; k < n; k += N)
-            Store(weight + k, Smoothstep(-0.2f, 0.25f, Load<F>(mask + k)));
+        F most = Splat<F>(0.0f);
+        for (int k = 0; k < n; k += N) {
+            const F wf = Smoothstep(-0.2f, 0.25f, Load<F>(mask + k));
+            Store(weight + k, wf);
+            most = Max(most, wf);
+        }
+        // The mask may keep the level out of the whole tile.
+        z.Shown = Greatest(most) > 0.0f;
+        if (!z.Shown) continue;
         const float minSlope = static_cast<float>(0.8 * m_plan.Scale / rl.Wavelength);
         slopes(value, z, minSlope);
         const float metres = s / static_cast<float>(rl.ValleyWidth);

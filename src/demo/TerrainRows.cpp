@@ -36,27 +36,6 @@ VARROW_LANES V PickAxis(int axis, I v0, I v1, V a, V b, V c) {
     return Pick(v0, v1, a, b, c);
 }
 
-// UnitFromHash; the top 24 bits convert as signed integers, which is one
-// instruction where unsigned ones are several.
-VARROW_LANES F4 UnitFromHash4(U4 h) {
-    return ToFloat((I4)(h >> 8)) * (1.0f / 16777216.0f);
-}
-VARROW_LANES F8 UnitFromHash4(U8 h) {
-    return ToFloat((I8)(h >> 8)) * (1.0f / 16777216.0f);
-}
-
-template <class F>
-VARROW_LANES UintOf<F> HashLattice4(IntOf<F> i, IntOf<F> j, IntOf<F> k, std::uint32_t seed) {
-    using U = UintOf<F>;
-    U h = (U)i * 0x8da6b343u ^ (U)j * 0xd8163841u ^ (U)k * 0xcb1ab31fu ^ seed;
-    h ^= h >> 16;
-    h *= 0x7feb352du;
-    h ^= h >> 15;
-    h *= 0x846ca68bu;
-    h ^= h >> 16;
-    return h;
-}
-
 // sin(2 pi t), to a thousandth: enough for crop rows.
 template <class F>
 VARROW_LANES F SinTurns(F t) {
@@ -150,8 +129,8 @@ struct Plots {
         const I cell1 = pick(cellC, cellA, cellB) + ToInt(f1);
         F edge = Min(Min(x0 - f0, f0 + 1.0f - x0), Min(x1 - f1, f1 + 1.0f - x1)) *
                   static_cast<float>(Size);
-        const U h = HashLattice4<F>(cell0, cell1, vertical, 0x9e3779b9u);
-        F t = UnitFromHash4(h);
+        const U h = HashLatticeLanes<F>(cell0, cell1, vertical, 0x9e3779b9u);
+        F t = UnitFromHashLanes(h);
 
         // Some plots are split in two, along one edge direction or the other.
         const I alongFirst = (I)((h & 0x20000u) != 0u);
@@ -168,7 +147,7 @@ struct Plots {
         const F halfEdge = Min(hx - hf, hf + 1.0f - hx) * static_cast<float>(Size / 2);
         edge = Select(split2, Min(edge, halfEdge), edge);
         const I otherHalf = split2 & ((halfCell & 1) != 0);
-        if (Any(otherHalf)) t = Select(otherHalf, UnitFromHash4(h * 0x2545f491u + 7u), t);
+        if (Any(otherHalf)) t = Select(otherHalf, UnitFromHashLanes(h * 0x2545f491u + 7u), t);
 
         const I has = farm > 0.01f;
         Store(tone, Select(has, 0.5f + (t - 0.5f) * Visible, Splat<F>(0.5f)));
@@ -181,14 +160,14 @@ struct Plots {
         F house = Splat<F>(0.0f), roofTone = Splat<F>(0.0f);
         if (Any(farmstead)) {
             const U b = h * 0x9e3779b1u + 0x7f4a7c15u;
-            const F cx = f0 + 0.25f + 0.5f * UnitFromHash4(b);
-            const F cy = f1 + 0.25f + 0.5f * UnitFromHash4(b * 0x2545f491u);
+            const F cx = f0 + 0.25f + 0.5f * UnitFromHashLanes(b);
+            const F cy = f1 + 0.25f + 0.5f * UnitFromHashLanes(b * 0x2545f491u);
             const F dx = Abs(x0 - cx) * static_cast<float>(Size) -
-                          (6.0f + 5.0f * UnitFromHash4(b ^ 0x5bd1e995u));
+                          (6.0f + 5.0f * UnitFromHashLanes(b ^ 0x5bd1e995u));
             const F dy = Abs(x1 - cy) * static_cast<float>(Size) -
-                          (5.0f + 3.0f * UnitFromHash4(b ^ 0x1b873593u));
+                          (5.0f + 3.0f * UnitFromHashLanes(b ^ 0x1b873593u));
             house = Select(farmstead, Clamp01(0.5f - Max(dx, dy) * InvScale) * farm, house);
-            roofTone = Select(farmstead, UnitFromHash4(b ^ 0xcc9e2d51u), roofTone);
+            roofTone = Select(farmstead, UnitFromHashLanes(b ^ 0xcc9e2d51u), roofTone);
         }
         Store(building, house);
         Store(roof, roofTone);
