@@ -114,13 +114,15 @@ VARROW_LANES void RefineWith(const Lattice& coarse, const float* in, const Latti
         const float* a0 = a1 - fine.Pitch;
         const float* a2 = a1 + fine.Pitch;
         const float* a3 = a2 + fine.Pitch;
-        for (int x = 0; x < fine.Pitch; x += N)
+        // The row's points, not all of its padding.
+        const int width = (fine.W + 7) & ~7;
+        for (int x = 0; x < width; x += N)
             Store(o + x, Halfway(Load<F>(a0 + x), Load<F>(a1 + x), Load<F>(a2 + x),
                                  Load<F>(a3 + x)));
         if (!slopes) continue;
         const float* s1 = &scratch.AcrossSlopes[k1];
         const float* s2 = s1 + fine.Pitch;
-        for (int x = 0; x < fine.Pitch; x += N)
+        for (int x = 0; x < width; x += N)
             Store(o + x, Load<F>(o + x) + 0.125f * (Load<F>(s1 + x) - Load<F>(s2 + x)));
     }
 }

@@ -173,23 +173,11 @@ void SimplexAt(const NoiseFrame& f, const float* dx, const float* dy, const floa
                float* out, float* const* gradient) {
     ForLanes([&](auto lanes) {
         using F = typename decltype(lanes)::Type;
-        // Eight at a time as far as multiples of eight go, the rest four at a
-        // time: n is a multiple of four.
-        const int whole = (n + 3) / Width<F> * Width<F>;
+        const int whole = (n + 7) & ~7;
         if (gradient)
             Simplex<true, F>(f, dx, dy, dz, whole, out, gradient);
         else
             Simplex<false, F>(f, dx, dy, dz, whole, out, nullptr);
-        const int rest = ((n + 3) & ~3) - whole;
-        if (rest == 0) return;
-        float* g[3] = {};
-        if (gradient)
-            for (int a = 0; a < 3; ++a)
-                g[a] = gradient[a] + whole;
-        if (gradient)
-            Simplex<true, F4>(f, dx + whole, dy + whole, dz + whole, rest, out + whole, g);
-        else
-            Simplex<false, F4>(f, dx + whole, dy + whole, dz + whole, rest, out + whole, nullptr);
     });
 }
 

@@ -111,7 +111,7 @@ NoiseFrame MakeNoiseFrame(const double matrix[3][3], const double offset[3],
 
 // Simplex3 of the frame's layer at n points given as offsets from the
 // tile's centre (dx, dy, dz). Reads and writes n rounded up to a multiple of
-// four values. With `gradient`, also the noise's gradient per metre of
+// eight values. With `gradient`, also the noise's gradient per metre of
 // offset, in gradient[0..2].
 void SimplexAt(const NoiseFrame& frame, const float* dx, const float* dy, const float* dz, int n,
                float* out, float* const* gradient = nullptr);

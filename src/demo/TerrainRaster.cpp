@@ -167,7 +167,7 @@ void LayerNoise(const LayerPlan& layer, const SurfacePoint& centre, const Lattic
                 const std::array<float*, 3>& offsets, float* noise,
                 std::array<std::vector<float>, 3>* gradient) {
     const NoiseFrame frame = FrameOf(layer, centre);
-    const int n = (l.W + 3) & ~3;
+    const int n = (l.W + 7) & ~7; // within the pitch
     for (int j = 0; j < l.H; ++j) {
         const std::size_t row = static_cast<std::size_t>(j) * l.Pitch;
         float* g[3] = {};
