@@ -110,8 +110,10 @@ VARROW_LANES F4 Min(F4 a, F4 b) {
     return Select(a < b, a, b);
 #endif
 }
+// The conditional, not Select's bit operations, is what GCC makes one
+// instruction of.
 VARROW_LANES F8 Min(F8 a, F8 b) {
-    return Select(a < b, a, b);
+    return a < b ? a : b;
 }
 
 VARROW_LANES F4 Max(F4 a, F4 b) {
@@ -122,7 +124,7 @@ VARROW_LANES F4 Max(F4 a, F4 b) {
 #endif
 }
 VARROW_LANES F8 Max(F8 a, F8 b) {
-    return Select(a > b, a, b);
+    return a > b ? a : b;
 }
 
 VARROW_LANES F4 Sqrt(F4 x) {
