@@ -35,8 +35,7 @@ struct Figures {
 
 // Times each call of paint(i, j) for i, j < block; the checksum keeps the
 // images from being optimised away.
-template <typename Paint>
-Figures Measure(int block, int repeat, Paint paint, unsigned& checksum) {
+template <typename Paint> Figures Measure(int block, int repeat, Paint paint, unsigned& checksum) {
     Figures f;
     double total = 0;
     for (int j = 0; j < block; ++j)
@@ -72,8 +71,8 @@ int main(int argc, char** argv) {
     unsigned checksum = 0;
     RenderTile({2, 19, 3, 35, 13}); // fonts and the world's tables, once
 
-    std::printf("UTM tiles, %d x %d per scale and theme, CPU ms per tile (mean / worst)\n",
-                block, block);
+    std::printf("UTM tiles, %d x %d per scale and theme, CPU ms per tile (mean / worst)\n", block,
+                block);
     std::printf("%6s %8s", "scale", "m/px");
     for (const auto& t : themes)
         std::printf(" %20s", t.Name);
@@ -88,7 +87,9 @@ int main(int argc, char** argv) {
         for (const auto& t : themes) {
             const Figures f = Measure(
                 block, repeat,
-                [&](int i, int j) { return RenderTile({t.Code, code, x0 + i, y0 + j, 13}); },
+                [&](int i, int j) {
+                    return RenderTile({t.Code, code, x0 + i, y0 + j, 13});
+                },
                 checksum);
             std::printf("       %6.2f / %6.2f", f.Mean, f.Worst);
             overallWorst = std::max(overallWorst, f.Worst);

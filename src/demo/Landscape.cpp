@@ -119,7 +119,7 @@ bool OnGrid(double wavelength, double scale) {
 // metres and ridges far sharper than the noise: they need forty, or an error
 // of a few tenths of a percent moves contours on flat ground.
 int StepFor(double wavelengthPixels, bool relief) {
-    const double points = wavelengthPixels < 40.0   ? 6.0
+    const double points = wavelengthPixels < 40.0    ? 6.0
                           : wavelengthPixels < 100.0 ? 10.0
                           : relief                   ? 40.0
                                                      : 10.0;
@@ -214,7 +214,7 @@ ScalePlan PlanForScale(double scale) {
         plan.RoadShown[i] = scale <= w.RoadKinds[i].ShownUpTo;
 
     PlanBuilder b{plan};
-    // Relief: mountains weight the ridged part, so the relief is
+    // Relief: mountains weight the ridged relief, so the relief is
     // mountains * Ridged + Rolling with both summed on their own.
     for (int k = plan.FirstFine; k < ReliefOctaves; ++k) {
         LayerPlan& p = b.Add(w.Relief[k], nullptr, 1, true);
@@ -247,8 +247,8 @@ ScalePlan PlanForScale(double scale) {
         if (plan.RoadShown[i]) b.AddSum(w.Roads[i], FieldRoad0 + i, 1, w.RoadAxes[i], 0.15);
     // The ground is made from these whether or not a layer adds to them (at a
     // whole-world zoom none of the continents' layers is long enough).
-    for (const int f : {FieldContinent, FieldMountains, FieldMoisture, FieldSnowLine, FieldRidged,
-                        FieldRolling})
+    for (const int f :
+         {FieldContinent, FieldMountains, FieldMoisture, FieldSnowLine, FieldRidged, FieldRolling})
         plan.Used[f] = true;
     return plan;
 }

@@ -70,7 +70,7 @@ enum Field : int {
     FieldCrowns,
     FieldClumps,
     FieldGrain,
-    FieldRiver0,                             // RiverLevels river noises (zero line = river)
+    FieldRiver0,                                 // RiverLevels river noises (zero line = river)
     FieldRiverMask0 = FieldRiver0 + RiverLevels, // > 0 where the river runs
     FieldRoad0 = FieldRiverMask0 + RiverLevels,  // RoadLevels road noises
     FieldCount = FieldRoad0 + RoadLevels
@@ -120,12 +120,11 @@ constexpr int CoarsestStep = 128;
 // A layer's noise frame around a tile's centre point.
 NoiseFrame FrameOf(const LayerPlan& layer, const SurfacePoint& centre);
 
-// What the Ridged part of a term multiplies: ridged noise with the crest
+// What a term's Ridged weight multiplies: ridged noise with the crest
 // rounded off (a sharp crease would be aliased by the lattices into a
 // zig-zag), less its mean over the noise so that leaving out fine octaves
 // does not shift the elevation of a region between scales.
-template <class F>
-VARROW_LANES F RidgeTerm(F n, F* slope = nullptr) {
+template <class F> VARROW_LANES F RidgeTerm(F n, F* slope = nullptr) {
     const F root = Sqrt(n * n + 0.04f);
     const F r = 1.0f - root;
     if (slope) *slope = -2.0f * r * n / root;
@@ -137,7 +136,7 @@ void AddLatitudeTerms(const SurfacePoint& p, float* fields);
 
 // The ground the field sums make at n points (a multiple of eight): sums[f]
 // is field f's array. Elevation is base + land (mountains Ridged + Rolling).
-void GroundAt(const float* const* sums, int n, float* elevation, float* mountains,
-              float* land, float* moisture);
+void GroundAt(const float* const* sums, int n, float* elevation, float* mountains, float* land,
+              float* moisture);
 
 } // namespace varrow::demo

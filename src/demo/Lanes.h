@@ -33,41 +33,32 @@ using I8 = std::int32_t __attribute__((vector_size(32)));
 using U8 = std::uint32_t __attribute__((vector_size(32)));
 
 // The integer vectors that go with a float vector, and the lane count.
-template <class F>
-struct LanesOf;
-template <>
-struct LanesOf<F4> {
+template <class F> struct LanesOf;
+template <> struct LanesOf<F4> {
     using I = I4;
     using U = U4;
     static constexpr int N = 4;
 };
-template <>
-struct LanesOf<F8> {
+template <> struct LanesOf<F8> {
     using I = I8;
     using U = U8;
     static constexpr int N = 8;
 };
-template <class F>
-using IntOf = typename LanesOf<F>::I;
-template <class F>
-using UintOf = typename LanesOf<F>::U;
-template <class F>
-constexpr int Width = LanesOf<F>::N;
+template <class F> using IntOf = typename LanesOf<F>::I;
+template <class F> using UintOf = typename LanesOf<F>::U;
+template <class F> constexpr int Width = LanesOf<F>::N;
 
-template <class F>
-VARROW_LANES F Splat(float v) {
+template <class F> VARROW_LANES F Splat(float v) {
     return F{} + v;
 }
 
-template <class F>
-VARROW_LANES F Load(const float* p) {
+template <class F> VARROW_LANES F Load(const float* p) {
     F v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-template <class V>
-VARROW_LANES void Store(float* p, V v) {
+template <class V> VARROW_LANES void Store(float* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
@@ -87,8 +78,7 @@ VARROW_LANES F8 ToFloat(I8 x) {
 }
 
 // a where the mask lane is all ones, b where it is zero.
-template <class F, class I>
-VARROW_LANES F Select(I mask, F a, F b) {
+template <class F, class I> VARROW_LANES F Select(I mask, F a, F b) {
     return (F)((mask & (I)a) | (~mask & (I)b));
 }
 
@@ -150,60 +140,50 @@ VARROW_LANES bool Any(I8 mask) {
     return Any((I4)(Low((F8)mask)) | (I4)(High((F8)mask)));
 }
 
-template <class F>
-VARROW_LANES F Clamp(F x, float lo, float hi) {
+template <class F> VARROW_LANES F Clamp(F x, float lo, float hi) {
     return Min(Max(x, Splat<F>(lo)), Splat<F>(hi));
 }
 
-template <class F>
-VARROW_LANES F Clamp01(F x) {
+template <class F> VARROW_LANES F Clamp01(F x) {
     return Clamp(x, 0.0f, 1.0f);
 }
 
-template <class F>
-VARROW_LANES F Abs(F x) {
+template <class F> VARROW_LANES F Abs(F x) {
     return (F)((IntOf<F>)x & 0x7fffffff);
 }
 
 // For |x| < 2^31.
-template <class F>
-VARROW_LANES F Floor(F x) {
+template <class F> VARROW_LANES F Floor(F x) {
     const F f = ToFloat(ToInt(x));
     return f - (F)((IntOf<F>)(f > x) & (IntOf<F>)Splat<F>(1.0f));
 }
 
-template <class F>
-VARROW_LANES F Mix(F a, F b, F t) {
+template <class F> VARROW_LANES F Mix(F a, F b, F t) {
     return a + (b - a) * t;
 }
 
 // Hermite step from a to b; inv is 1 / (b - a), which callers often have.
-template <class F>
-VARROW_LANES F SmoothstepInv(float a, float inv, F x) {
+template <class F> VARROW_LANES F SmoothstepInv(float a, float inv, F x) {
     const F t = Clamp01((x - a) * inv);
     return t * t * (3.0f - 2.0f * t);
 }
 
-template <class F>
-VARROW_LANES F Smoothstep(float a, float b, F x) {
+template <class F> VARROW_LANES F Smoothstep(float a, float b, F x) {
     return SmoothstepInv(a, 1.0f / (b - a), x);
 }
 
 // Smoothstep with edges that vary per lane.
-template <class F>
-VARROW_LANES F Smoothstep(F a, F b, F x) {
+template <class F> VARROW_LANES F Smoothstep(F a, F b, F x) {
     const F t = Clamp01((x - a) / (b - a));
     return t * t * (3.0f - 2.0f * t);
 }
 
-template <class F>
-VARROW_LANES bool AnyPositive(F x) {
+template <class F> VARROW_LANES bool AnyPositive(F x) {
     return Any(x > 0.0f);
 }
 
 // 0, 1, 2, .. in the lanes.
-template <class F>
-VARROW_LANES IntOf<F> LaneIndex() {
+template <class F> VARROW_LANES IntOf<F> LaneIndex() {
     IntOf<F> i{};
     for (int k = 0; k < Width<F>; ++k)
         i[k] = k;
@@ -211,15 +191,13 @@ VARROW_LANES IntOf<F> LaneIndex() {
 }
 
 // The least and the greatest lane.
-template <class F>
-VARROW_LANES float Least(F x) {
+template <class F> VARROW_LANES float Least(F x) {
     float v = x[0];
     for (int k = 1; k < Width<F>; ++k)
         v = x[k] < v ? x[k] : v;
     return v;
 }
-template <class F>
-VARROW_LANES float Greatest(F x) {
+template <class F> VARROW_LANES float Greatest(F x) {
     float v = x[0];
     for (int k = 1; k < Width<F>; ++k)
         v = x[k] > v ? x[k] : v;
@@ -250,10 +228,7 @@ VARROW_LANES F8 UnitFromHashLanes(U8 h) {
 
 // What ForLanes hands its work: the vector type, as an empty tag so that no
 // vector is passed by value outside the AVX2 copy.
-template <class F>
-struct LaneType {
-    using Type = F;
-};
+template <class F> struct LaneType { using Type = F; };
 
 // Runs work(LaneType<F4>{}) or, where the processor has AVX2,
 // work(LaneType<F8>{}) compiled for it: `work` is a generic lambda that takes
@@ -273,8 +248,7 @@ void WithEightLanes(Work& work) {
 bool HasEightLanes();
 void AllowEightLanes(bool allow);
 
-template <class Work>
-void ForLanes(Work&& work) {
+template <class Work> void ForLanes(Work&& work) {
     if (HasEightLanes())
         WithEightLanes(work);
     else

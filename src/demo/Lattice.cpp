@@ -26,8 +26,7 @@ std::array<float, 1024>& Row(int i) {
 }
 
 // Catmull-Rom halfway between b and c.
-template <class F>
-VARROW_LANES F Halfway(F a, F b, F c, F d) {
+template <class F> VARROW_LANES F Halfway(F a, F b, F c, F d) {
     return (9.0f * (b + c) - a - d) * (1.0f / 16.0f);
 }
 
@@ -83,11 +82,10 @@ VARROW_LANES void RefineWith(const Lattice& coarse, const float* in, const Latti
         const std::size_t row = static_cast<std::size_t>(j) * coarse.Pitch;
         const float* c = in + row;
         for (int k = 1; k + 2 < coarse.W; k += N) {
-            F v = Halfway(Load<F>(c + k - 1), Load<F>(c + k), Load<F>(c + k + 1),
-                          Load<F>(c + k + 2));
+            F v =
+                Halfway(Load<F>(c + k - 1), Load<F>(c + k), Load<F>(c + k + 1), Load<F>(c + k + 2));
             // Hermite halfway is Catmull-Rom's plus an eighth of the slope difference.
-            if (slopes)
-                v += 0.125f * (Load<F>(slopeI + row + k) - Load<F>(slopeI + row + k + 1));
+            if (slopes) v += 0.125f * (Load<F>(slopeI + row + k) - Load<F>(slopeI + row + k + 1));
             Store(&halfway[k], v);
         }
         float* across = &scratch.Across[static_cast<std::size_t>(j) * fine.Pitch];
@@ -117,8 +115,8 @@ VARROW_LANES void RefineWith(const Lattice& coarse, const float* in, const Latti
         // The row's points, not all of its padding.
         const int width = (fine.W + 7) & ~7;
         for (int x = 0; x < width; x += N)
-            Store(o + x, Halfway(Load<F>(a0 + x), Load<F>(a1 + x), Load<F>(a2 + x),
-                                 Load<F>(a3 + x)));
+            Store(o + x,
+                  Halfway(Load<F>(a0 + x), Load<F>(a1 + x), Load<F>(a2 + x), Load<F>(a3 + x)));
         if (!slopes) continue;
         const float* s1 = &scratch.AcrossSlopes[k1];
         const float* s2 = s1 + fine.Pitch;
@@ -160,8 +158,7 @@ void LinearRow(const Lattice& coarse, const float* in, int r, int c0, int n, flo
         constexpr int N = Width<F>;
         std::array<float, 1024>& row = Row(0);
         assert(coarse.Pitch + 2 * N <= static_cast<int>(row.size()));
-        const float* a =
-            in + static_cast<std::size_t>(FloorHalf(r) - coarse.J0) * coarse.Pitch;
+        const float* a = in + static_cast<std::size_t>(FloorHalf(r) - coarse.J0) * coarse.Pitch;
         if (r & 1) {
             const float* b = a + coarse.Pitch;
             for (int k = 0; k < coarse.W; k += N)

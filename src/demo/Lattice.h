@@ -45,8 +45,7 @@ struct RefineScratch {
 // known, slopeI and slopeJ give what they add to that (per coarse step, along
 // i and j), and the interpolation becomes Hermite's with the true slopes.
 void Refine(const Lattice& coarse, const float* in, const Lattice& fine, float* out,
-            RefineScratch& scratch, const float* slopeI = nullptr,
-            const float* slopeJ = nullptr);
+            RefineScratch& scratch, const float* slopeI = nullptr, const float* slopeJ = nullptr);
 
 // Linear interpolation of a step-2 lattice along row r of the pixels
 // (indices of the step-1 lattice), columns c0 .. c0 + n - 1.

@@ -10,14 +10,12 @@ namespace {
 
 constexpr std::uint32_t HashI = 0x8da6b343u, HashJ = 0xd8163841u, HashK = 0xcb1ab31fu;
 
-template <class F>
-VARROW_LANES F Bits(IntOf<F> mask, float v) {
+template <class F> VARROW_LANES F Bits(IntOf<F> mask, float v) {
     return (F)(mask & (IntOf<F>)Splat<F>(v));
 }
 
 // HashLattice's finaliser.
-template <class U>
-VARROW_LANES U Finalise(U h) {
+template <class U> VARROW_LANES U Finalise(U h) {
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
@@ -26,12 +24,11 @@ VARROW_LANES U Finalise(U h) {
     return h;
 }
 
-// detail::Corner, adding the corner's part of the gradient when asked. The
+// detail::Corner, adding the corner's share of the gradient when asked. The
 // gradient vector comes from the hash bits, since a table cannot be indexed in
 // several lanes at once: detail::Grad's entries 0-7 and 12-13 pair x with y or
 // z, 8-11 pair y with z, and 14-15 are -y with +z or -z.
-template <bool WithGradient, class F>
-VARROW_LANES F Corner(F x, F y, F z, UintOf<F> h, F* grad) {
+template <bool WithGradient, class F> VARROW_LANES F Corner(F x, F y, F z, UintOf<F> h, F* grad) {
     using I = IntOf<F>;
     using U = UintOf<F>;
     const U g = h & 15u;
@@ -103,17 +100,16 @@ VARROW_LANES void Simplex(const NoiseFrame& f, const float* dx, const float* dy,
         const U hj = cellJ + (U)ToInt(fj) * HashJ;
         const U hk = cellK + (U)ToInt(fk) * HashK;
         const U h0 = Finalise(seed ^ hi ^ hj ^ hk);
-        const U h1 = Finalise(seed ^ (hi + ((U)i1 & ci)) ^ (hj + ((U)j1 & cj)) ^
-                              (hk + ((U)k1 & ck)));
-        const U h2 = Finalise(seed ^ (hi + ((U)i2 & ci)) ^ (hj + ((U)j2 & cj)) ^
-                              (hk + ((U)k2 & ck)));
+        const U h1 =
+            Finalise(seed ^ (hi + ((U)i1 & ci)) ^ (hj + ((U)j1 & cj)) ^ (hk + ((U)k1 & ck)));
+        const U h2 =
+            Finalise(seed ^ (hi + ((U)i2 & ci)) ^ (hj + ((U)j2 & cj)) ^ (hk + ((U)k2 & ck)));
         const U h3 = Finalise(seed ^ (hi + ci) ^ (hj + cj) ^ (hk + ck));
 
         F g[3] = {Splat<F>(0.0f), Splat<F>(0.0f), Splat<F>(0.0f)};
-        const F v = Corner<WithGradient>(x0, y0, z0, h0, g) +
-                    Corner<WithGradient>(x1, y1, z1, h1, g) +
-                    Corner<WithGradient>(x2, y2, z2, h2, g) +
-                    Corner<WithGradient>(x3, y3, z3, h3, g);
+        const F v =
+            Corner<WithGradient>(x0, y0, z0, h0, g) + Corner<WithGradient>(x1, y1, z1, h1, g) +
+            Corner<WithGradient>(x2, y2, z2, h2, g) + Corner<WithGradient>(x3, y3, z3, h3, g);
         Store(out + i, 83.0f * v);
         if constexpr (WithGradient) {
             // From lattice units to metres of offset: the transpose of M.
@@ -126,8 +122,8 @@ VARROW_LANES void Simplex(const NoiseFrame& f, const float* dx, const float* dy,
 
 } // namespace
 
-NoiseFrame MakeNoiseFrame(const double matrix[3][3], const double offset[3],
-                          const double centre[3], std::uint32_t seed) {
+NoiseFrame MakeNoiseFrame(const double matrix[3][3], const double offset[3], const double centre[3],
+                          std::uint32_t seed) {
     NoiseFrame f;
     f.Seed = seed;
     double x[3];

@@ -96,7 +96,7 @@ inline double Simplex3(double x, double y, double z, std::uint32_t seed) {
 // A noise layer over one tile. A point d metres from the tile's centre has
 // lattice coordinates M d + Frac relative to the lattice point Cell; keeping
 // the coordinates relative to a point near the tile keeps them small enough
-// for floats, which is what lets four points be done at once.
+// for floats, which is what lets several points be done at once.
 struct NoiseFrame {
     float M[3][3] = {};
     float Frac[3] = {};
@@ -106,8 +106,8 @@ struct NoiseFrame {
 
 // The frame for lattice coordinates matrix * p + offset (matrix row-major)
 // of points p near centre.
-NoiseFrame MakeNoiseFrame(const double matrix[3][3], const double offset[3],
-                          const double centre[3], std::uint32_t seed);
+NoiseFrame MakeNoiseFrame(const double matrix[3][3], const double offset[3], const double centre[3],
+                          std::uint32_t seed);
 
 // Simplex3 of the frame's layer at n points given as offsets from the
 // tile's centre (dx, dy, dz). Reads and writes n rounded up to a multiple of

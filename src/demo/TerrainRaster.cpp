@@ -134,8 +134,8 @@ TerrainRaster::TerrainRaster(const RasterFrame& frame)
     w.AnchorY = AnchorOf(frame.Row);
     // The pixels with their border, then each coarser lattice. The step-2
     // lattice has one more point all round, for slopes by central differences.
-    w.Lattices[0] = MakeLattice(1, -1 - w.AnchorX, m_size - w.AnchorX, -1 - w.AnchorY,
-                                m_size - w.AnchorY);
+    w.Lattices[0] =
+        MakeLattice(1, -1 - w.AnchorX, m_size - w.AnchorX, -1 - w.AnchorY, m_size - w.AnchorY);
     const Lattice two = CoarserLattice(w.Lattices[0]);
     w.Lattices[1] = MakeLattice(2, two.I0 - 1, two.I0 + two.W, two.J0 - 1, two.J0 + two.H);
     for (int level = 2; level < LatticeLevels; ++level)
@@ -210,8 +210,7 @@ void TerrainRaster::SumLayers(const RasterFrame& frame) {
     ForLanes([&](auto lanes) { SumLayersWith<typename decltype(lanes)::Type>(frame); });
 }
 
-template <class F>
-VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
+template <class F> VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
     constexpr int N = Width<F>;
     Work& w = *m_work;
     {
@@ -259,8 +258,7 @@ VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
                 sums[f] = Sized(w.Sums[level][f], count);
                 // Fields no layer has added to yet stay zero, below.
                 if (!content[f]) continue;
-                const SlopeFix* fix =
-                    level + 1 <= SlopeLevels ? &w.Slopes[level + 1][f] : nullptr;
+                const SlopeFix* fix = level + 1 <= SlopeLevels ? &w.Slopes[level + 1][f] : nullptr;
                 const bool fixed = fix && fix->Used;
                 Refine(c, w.Sums[level + 1][f].data(), l, sums[f], w.Scratch,
                        fixed ? fix->I.data() : nullptr, fixed ? fix->J.data() : nullptr);
@@ -279,8 +277,8 @@ VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
                 Differences<F>(l, offsets[a], l.Pitch, Sized(w.StepJ[a], count));
                 Sized(w.Gradient[a], count);
             }
-            for (const int f : {FieldRidged, FieldRolling, FieldWoods, FieldLakes, FieldCrowns,
-                                FieldGrain}) {
+            for (const int f :
+                 {FieldRidged, FieldRolling, FieldWoods, FieldLakes, FieldCrowns, FieldGrain}) {
                 SlopeFix& fix = w.Slopes[level][f];
                 fix.Used = false;
                 if (!frame.Texture && (f == FieldCrowns || f == FieldGrain)) continue;
@@ -344,7 +342,7 @@ VARROW_LANES void TerrainRaster::SumLayersWith(const RasterFrame& frame) {
                 for (int t = 0; t < count0; ++t) {
                     const Target& target = targets[t];
                     Store(target.Sum + i,
-                           Load<F>(target.Sum + i) + target.Linear * n + target.Ridged * ridge);
+                          Load<F>(target.Sum + i) + target.Linear * n + target.Ridged * ridge);
                     if (!target.FixI) continue;
                     const F dv = target.Linear + target.Ridged * ridgeSlope;
                     Store(target.FixI + i, Load<F>(target.FixI + i) + dv * ni);
@@ -369,8 +367,7 @@ void TerrainRaster::CutValleys() {
     ForLanes([&](auto lanes) { CutValleysWith<typename decltype(lanes)::Type>(); });
 }
 
-template <class F>
-VARROW_LANES void TerrainRaster::CutValleysWith() {
+template <class F> VARROW_LANES void TerrainRaster::CutValleysWith() {
     using I = IntOf<F>;
     constexpr int N = Width<F>;
     Work& w = *m_work;
@@ -406,7 +403,8 @@ VARROW_LANES void TerrainRaster::CutValleysWith() {
                 const F gx = 0.5f * Load<F>(sx + k), gy = 0.5f * Load<F>(sy + k);
                 Store(sx + k, gx);
                 Store(sy + k, gy);
-                const F d = Abs(Load<F>(value + k)) / Max(Sqrt(gx * gx + gy * gy), Splat<F>(minSlope));
+                const F d =
+                    Abs(Load<F>(value + k)) / Max(Sqrt(gx * gx + gy * gy), Splat<F>(minSlope));
                 const F weight = z.Weight.empty() ? Splat<F>(1.0f) : Load<F>(z.Weight.data() + k);
                 least = Min(least, Select(inner & (weight > 0.0f), d, far));
             }
@@ -440,7 +438,8 @@ VARROW_LANES void TerrainRaster::CutValleysWith() {
         for (int k = 0; k < n; k += N) {
             const F wf = Load<F>(weight + k);
             const F sx = Load<F>(z.SlopeX.data() + k), sy = Load<F>(z.SlopeY.data() + k);
-            const F dpx = Abs(Load<F>(value + k)) / Max(Sqrt(sx * sx + sy * sy), Splat<F>(minSlope));
+            const F dpx =
+                Abs(Load<F>(value + k)) / Max(Sqrt(sx * sx + sy * sy), Splat<F>(minSlope));
             // A bell-shaped valley profile, zero from three widths out; a
             // polynomial rather than exp(-q^2), which showed in profiles.
             const F q = dpx * metres;

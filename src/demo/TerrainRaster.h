@@ -21,7 +21,7 @@ namespace varrow::demo {
 
 // Where the pixels of a square raster lie on the globe.
 struct RasterFrame {
-    int Size = TilePixels; // pixels per side, a multiple of four
+    int Size = TilePixels; // pixels per side, a multiple of eight
     double Scale = 1.0;    // ground metres per pixel
     // The position of a point u pixels east and v pixels south of the
     // raster's north-west corner.
@@ -106,12 +106,9 @@ private:
     void SumLayers(const RasterFrame& frame);
     void CutValleys();
     // The same for a vector type (see Lanes.h).
-    template <class F>
-    void SumLayersWith(const RasterFrame& frame);
-    template <class F>
-    void CutValleysWith();
-    template <class F>
-    void RowWith(int r);
+    template <class F> void SumLayersWith(const RasterFrame& frame);
+    template <class F> void CutValleysWith();
+    template <class F> void RowWith(int r);
     void RefineToPixels(bool texture);
 
     int m_size;

@@ -1,4 +1,4 @@
-// The ground of a TerrainRaster row by row, four pixels at a time: water,
+// The ground of a TerrainRaster row by row, a vector of pixels at a time: water,
 // shores, land cover, farm plots, rivers and roads.
 
 #include "Lanes.h"
@@ -17,28 +17,24 @@ float* Sized(std::vector<float>& v, int n) {
     return v.data();
 }
 
-template <class F>
-VARROW_LANES F Hypot(F x, F y) {
+template <class F> VARROW_LANES F Hypot(F x, F y) {
     return Sqrt(x * x + y * y);
 }
 
 // a where lane of v is 0, b where 1, c where 2.
-template <class V, class I>
-VARROW_LANES V Pick(I v0, I v1, V a, V b, V c) {
+template <class V, class I> VARROW_LANES V Pick(I v0, I v1, V a, V b, V c) {
     return (V)((v0 & (I)a) | (~v0 & ((v1 & (I)b) | (~v1 & (I)c))));
 }
 
 // The same where the axis is the same in all lanes (axis 0, 1 or 2), by lane
 // where it is not (axis -1).
-template <class V, class I>
-VARROW_LANES V PickAxis(int axis, I v0, I v1, V a, V b, V c) {
+template <class V, class I> VARROW_LANES V PickAxis(int axis, I v0, I v1, V a, V b, V c) {
     if (axis >= 0) return axis == 0 ? a : axis == 1 ? b : c;
     return Pick(v0, v1, a, b, c);
 }
 
 // sin(2 pi t), to a thousandth: enough for crop rows.
-template <class F>
-VARROW_LANES F SinTurns(F t) {
+template <class F> VARROW_LANES F SinTurns(F t) {
     const F x = t - Floor(t) - 0.5f;
     F y = 8.0f * x - 16.0f * x * Abs(x);
     y = 0.225f * (y * Abs(y) - y) + y;
@@ -47,8 +43,7 @@ VARROW_LANES F SinTurns(F t) {
 
 // Distance in pixels to the zero line of a noise n with slope g per pixel,
 // the slope held to at least minSlope so that flat stretches do not come out near.
-template <class F>
-VARROW_LANES F PixelsToLine(F n, F gx, F gy, float minSlope) {
+template <class F> VARROW_LANES F PixelsToLine(F n, F gx, F gy, float minSlope) {
     return Abs(n) / Max(Hypot(gx, gy), Splat<F>(minSlope));
 }
 
@@ -56,8 +51,8 @@ VARROW_LANES F PixelsToLine(F n, F gx, F gy, float minSlope) {
 // three axes the one closest to the vertical is ignored, so plots are
 // parallelograms with straight edges that do not line up with north.
 struct Plots {
-    static constexpr double Size = 360.0;     // metres
-    static constexpr double RowPeriod = 5.0;  // metres between crop rows
+    static constexpr double Size = 360.0;    // metres
+    static constexpr double RowPeriod = 5.0; // metres between crop rows
     static constexpr float EdgeHalfWidth = 2.5f;
     static constexpr float Axes[3][3] = {
         {0.8047f, 0.3106f, -0.5059f}, {-0.1826f, 0.9365f, 0.2993f}, {0.5667f, -0.1627f, 0.8077f}};
@@ -88,7 +83,8 @@ struct Plots {
             split(q / RowPeriod, rows, RowFrac[a]);
         }
         for (int a = 0; a < 3; ++a) {
-            const float other = std::max(std::fabs(Along[(a + 1) % 3]), std::fabs(Along[(a + 2) % 3]));
+            const float other =
+                std::max(std::fabs(Along[(a + 1) % 3]), std::fabs(Along[(a + 2) % 3]));
             // No point of the tile is further than its size from the centre.
             if (std::fabs(Along[a]) - other > 2.0 * size * scale) Vertical = a;
         }
@@ -113,13 +109,14 @@ struct Plots {
         }
         I v0 = I{} - (Vertical == 0), v1 = I{} - (Vertical == 1);
         if (Vertical < 0) {
-            const F m0 = Abs(Along[0] + q[0]), m1 = Abs(Along[1] + q[1]),
-                     m2 = Abs(Along[2] + q[2]);
+            const F m0 = Abs(Along[0] + q[0]), m1 = Abs(Along[1] + q[1]), m2 = Abs(Along[2] + q[2]);
             v0 = (m0 >= m1) & (m0 >= m2);
             v1 = ~v0 & (m1 >= m2);
         }
         // The axis with lanes of v0 set takes a, of v1 b, and of neither c.
-        const auto pick = [&](auto a, auto b, auto c) { return PickAxis(Vertical, v0, v1, a, b, c); };
+        const auto pick = [&](auto a, auto b, auto c) {
+            return PickAxis(Vertical, v0, v1, a, b, c);
+        };
         const I vertical = pick(I{} + 0, I{} + 1, I{} + 2);
         const I cellA = I{} + Cell[0], cellB = I{} + Cell[1], cellC = I{} + Cell[2];
         // The two axes in the ground: the next and the one after the vertical.
@@ -128,7 +125,7 @@ struct Plots {
         const I cell0 = pick(cellB, cellC, cellA) + ToInt(f0);
         const I cell1 = pick(cellC, cellA, cellB) + ToInt(f1);
         F edge = Min(Min(x0 - f0, f0 + 1.0f - x0), Min(x1 - f1, f1 + 1.0f - x1)) *
-                  static_cast<float>(Size);
+                 static_cast<float>(Size);
         const U h = HashLatticeLanes<F>(cell0, cell1, vertical, 0x9e3779b9u);
         F t = UnitFromHashLanes(h);
 
@@ -140,9 +137,8 @@ struct Plots {
         const I w0 = split == 0, w1 = split == 1;
         const F hx = Pick(w0, w1, half[0], half[1], half[2]);
         const F hf = Floor(hx);
-        const I halfCell = Pick(w0, w1, I{} + HalfCell[0], I{} + HalfCell[1],
-                                 I{} + HalfCell[2]) +
-                            ToInt(hf);
+        const I halfCell =
+            Pick(w0, w1, I{} + HalfCell[0], I{} + HalfCell[1], I{} + HalfCell[2]) + ToInt(hf);
         const I split2 = (I)((h & 0x10000u) != 0u);
         const F halfEdge = Min(hx - hf, hf + 1.0f - hx) * static_cast<float>(Size / 2);
         edge = Select(split2, Min(edge, halfEdge), edge);
@@ -163,9 +159,9 @@ struct Plots {
             const F cx = f0 + 0.25f + 0.5f * UnitFromHashLanes(b);
             const F cy = f1 + 0.25f + 0.5f * UnitFromHashLanes(b * 0x2545f491u);
             const F dx = Abs(x0 - cx) * static_cast<float>(Size) -
-                          (6.0f + 5.0f * UnitFromHashLanes(b ^ 0x5bd1e995u));
+                         (6.0f + 5.0f * UnitFromHashLanes(b ^ 0x5bd1e995u));
             const F dy = Abs(x1 - cy) * static_cast<float>(Size) -
-                          (5.0f + 3.0f * UnitFromHashLanes(b ^ 0x1b873593u));
+                         (5.0f + 3.0f * UnitFromHashLanes(b ^ 0x1b873593u));
             house = Select(farmstead, Clamp01(0.5f - Max(dx, dy) * InvScale) * farm, house);
             roofTone = Select(farmstead, UnitFromHashLanes(b ^ 0xcc9e2d51u), roofTone);
         }
@@ -177,8 +173,8 @@ struct Plots {
             const I ra = (r0 & s0) | (~r0 & s1);
             const I ra0 = ra == 0, ra1 = ra == 1;
             const F phase = Pick(ra0, ra1, RowFrac[0] + q[0] * static_cast<float>(1.0 / RowPeriod),
-                                  RowFrac[1] + q[1] * static_cast<float>(1.0 / RowPeriod),
-                                  RowFrac[2] + q[2] * static_cast<float>(1.0 / RowPeriod));
+                                 RowFrac[1] + q[1] * static_cast<float>(1.0 / RowPeriod),
+                                 RowFrac[2] + q[2] * static_cast<float>(1.0 / RowPeriod));
             rows = Select(has, RowVisible * SinTurns(phase), rows);
         }
         Store(rowsOut, rows);
@@ -192,8 +188,7 @@ const GroundRow& TerrainRaster::Row(int r) {
     return m_work->Row;
 }
 
-template <class F>
-VARROW_LANES void TerrainRaster::RowWith(int r) {
+template <class F> VARROW_LANES void TerrainRaster::RowWith(int r) {
     constexpr int N = Width<F>;
     Work& w = *m_work;
     const int n = m_size;
@@ -217,7 +212,7 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
     const float invWoodsEdge = 1.0f / (2.0f * woodsEdge);
 
     // 1. Water and land cover. Most of a tile is far from the sea, lakes and
-    // the tree line; four pixels at a time are let off what cannot reach them.
+    // the tree line; a vector of pixels at a time is let off what cannot reach it.
     const float invScale = 1.0f / s;
     const F zero = Splat<F>(0.0f), one = Splat<F>(1.0f);
     for (int c = 0; c < n; c += N) {
@@ -250,7 +245,7 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
             const F lakes = Load<F>(k1 + c);
             const F lakeLevel = 0.6f + 0.3f * Load<F>(mountains + c);
             const F lakeGrad = Hypot(0.5f * (Load<F>(k1 + c + 1) - Load<F>(k1 + c - 1)),
-                                      0.5f * (Load<F>(k0 + c) - Load<F>(k2 + c)));
+                                     0.5f * (Load<F>(k0 + c) - Load<F>(k2 + c)));
             const F lakeEdge = Max(lakeGrad, Splat<F>(lakeSpread)) + 1e-4f;
             if (AnyPositive(lakes - lakeLevel + Max(0.5f * lakeEdge, 0.9f * lakeGrad))) {
                 lake = Smoothstep(lakeLevel - 0.5f * lakeEdge, lakeLevel + 0.5f * lakeEdge, lakes) *
@@ -258,7 +253,7 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
                 // Shore lines: a pixel-wide line along the coast and the lake
                 // edges, only where the edge is sharp enough to draw.
                 const F lakeShore = Clamp01(0.9f - Abs(lakes - lakeLevel) / (lakeGrad + 1e-6f)) *
-                                     Clamp01(1.5f * lakeGrad / lakeEdge) * inland;
+                                    Clamp01(1.5f * lakeGrad / lakeEdge) * inland;
                 shore = Max(shore, lakeShore);
             }
         }
@@ -285,13 +280,13 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
         const F m = Load<F>(moisture + c);
         const F woodsAbove = Load<F>(woods + c) - (0.2f - 0.7f * (m - 0.5f));
         const F forest = SmoothstepInv(-woodsEdge, invWoodsEdge, woodsAbove) * (1.0f - rock) *
-                          (1.0f - treeLine) * Smoothstep(0.2f, 0.35f, m);
+                         (1.0f - treeLine) * Smoothstep(0.2f, 0.35f, m);
         Store(out[RowForest] + c, forest * (1.0f - water));
         // Farmland where it is wet enough, not too high or steep and not
         // wooded; the product of those is sharpened so plots are crisp.
         const F suitable = Smoothstep(0.28f, 0.42f, m) * (1.0f - Smoothstep(1200.0f, 2200.0f, h)) *
-                            (1.0f - Smoothstep(0.05f, 0.14f, slope)) * (1.0f - forest) *
-                            (1.0f - Smoothstep(-0.35f, -0.1f, woodsAbove));
+                           (1.0f - Smoothstep(0.05f, 0.14f, slope)) * (1.0f - forest) *
+                           (1.0f - Smoothstep(-0.35f, -0.1f, woodsAbove));
         Store(out[RowFarm] + c, Smoothstep(0.3f, 0.45f, suitable) * (1.0f - water));
         Store(out[RowSand] + c, beach * (1.0f - forest));
     }
@@ -325,13 +320,16 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
         const auto width = static_cast<float>(0.5 * RiverLevelOf(level).Width / m_plan.Scale);
         if (!z.Shown || !near(z, std::max(width, MinHalf[level]) + 0.5f)) continue;
         interpolate(z);
-        const auto minSlope = static_cast<float>(0.8 * m_plan.Scale / RiverLevelOf(level).Wavelength);
+        const auto minSlope =
+            static_cast<float>(0.8 * m_plan.Scale / RiverLevelOf(level).Wavelength);
         for (int c = 0; c < n; c += N) {
             const F wf = Load<F>(lineWeight + c);
-            const F dpx = PixelsToLine(Load<F>(lineValue + c), Load<F>(lineX + c), Load<F>(lineY + c), minSlope);
+            const F dpx = PixelsToLine(Load<F>(lineValue + c), Load<F>(lineX + c),
+                                       Load<F>(lineY + c), minSlope);
             const F half = width * wf;
             const F drawn = Max(half, MinHalf[level] * wf);
-            const F alpha = Select(half >= MinHalf[level], Splat<F>(1.0f), Splat<F>(MinAlpha[level]));
+            const F alpha =
+                Select(half >= MinHalf[level], Splat<F>(1.0f), Splat<F>(MinAlpha[level]));
             const F cover = Clamp01(drawn + 0.5f - dpx) * alpha;
             Store(river + c, Max(Load<F>(river + c), Select(wf > 0.0f, cover, Splat<F>(0.0f))));
         }
@@ -356,7 +354,7 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
             if (!AnyPositive(f - 0.01f)) continue;
             const F d[3] = {Load<F>(lineValue + c), Load<F>(lineX + c), Load<F>(lineY + c)};
             plots.At<F>(d, f, out[RowPlotTone] + c, out[RowPlotEdge] + c, out[RowPlotRows] + c,
-                     out[RowBuilding] + c, out[RowRoof] + c);
+                        out[RowBuilding] + c, out[RowRoof] + c);
         }
     }
 
@@ -377,10 +375,11 @@ VARROW_LANES void TerrainRaster::RowWith(int r) {
         const auto minSlope = static_cast<float>(0.5 * m_plan.Scale / rl.Wavelength);
         float* cover = out[level <= 1 ? RowHighway : level == 2 ? RowRoad : RowTrack];
         for (int c = 0; c < n; c += N) {
-            const F dpx = PixelsToLine(Load<F>(lineValue + c), Load<F>(lineX + c), Load<F>(lineY + c), minSlope);
+            const F dpx = PixelsToLine(Load<F>(lineValue + c), Load<F>(lineX + c),
+                                       Load<F>(lineY + c), minSlope);
             const F slope = Hypot(Load<F>(out[RowSlopeEast] + c), Load<F>(out[RowSlopeNorth] + c));
             const F v = Clamp01(drawn + 0.5f - dpx) * alpha * (1.0f - Load<F>(out[RowWater] + c)) *
-                         (1.0f - Smoothstep(0.2f, 0.4f, slope)) * (1.0f - Load<F>(out[RowSnow] + c));
+                        (1.0f - Smoothstep(0.2f, 0.4f, slope)) * (1.0f - Load<F>(out[RowSnow] + c));
             Store(cover + c, Max(Load<F>(cover + c), v));
         }
     }

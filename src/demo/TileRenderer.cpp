@@ -20,8 +20,7 @@ struct Rgb {
 };
 
 // A vector of pixels' colours.
-template <class F>
-struct Rgbs {
+template <class F> struct Rgbs {
     F R, G, B;
 
     Rgbs() = default;
@@ -29,19 +28,16 @@ struct Rgbs {
     Rgbs(const Rgb& c) : R(Splat<F>(c.R)), G(Splat<F>(c.G)), B(Splat<F>(c.B)) {}
 };
 
-template <class F>
-VARROW_LANES Rgbs<F> Blend(const Rgbs<F>& a, const Rgbs<F>& b, F t) {
+template <class F> VARROW_LANES Rgbs<F> Blend(const Rgbs<F>& a, const Rgbs<F>& b, F t) {
     return {Mix(a.R, b.R, t), Mix(a.G, b.G, t), Mix(a.B, b.B, t)};
 }
 
-template <class F>
-VARROW_LANES Rgbs<F> Scaled(const Rgbs<F>& a, F f) {
+template <class F> VARROW_LANES Rgbs<F> Scaled(const Rgbs<F>& a, F f) {
     return {a.R * f, a.G * f, a.B * f};
 }
 
 // A vector of pixels into a scanline.
-template <class F>
-VARROW_LANES void StorePixels(QRgb* line, const Rgbs<F>& c) {
+template <class F> VARROW_LANES void StorePixels(QRgb* line, const Rgbs<F>& c) {
     const auto channel = [](F v) { return ToInt(Clamp(v + 0.5f, 0.0f, 255.0f)); };
     const IntOf<F> argb = static_cast<std::int32_t>(0xff000000u) | (channel(c.R) << 16) |
                           (channel(c.G) << 8) | channel(c.B);
@@ -56,8 +52,7 @@ struct Stop {
 // A colour ramp through stops in rising order, as a sum of clamped ramps so
 // that a vector of pixels can be looked up at once; only the stretches
 // between the least and the greatest of them are summed.
-template <std::size_t N, class F>
-VARROW_LANES Rgbs<F> Ramp(const std::array<Stop, N>& stops, F x) {
+template <std::size_t N, class F> VARROW_LANES Rgbs<F> Ramp(const std::array<Stop, N>& stops, F x) {
     const float lo = Least(x), hi = Greatest(x);
     std::size_t i = 1;
     while (i + 1 < N && stops[i].At <= lo)
@@ -74,8 +69,7 @@ VARROW_LANES Rgbs<F> Ramp(const std::array<Stop, N>& stops, F x) {
 }
 
 // Blends towards b where t is above zero: most layers cover little of a tile.
-template <class F>
-VARROW_LANES void Cover(Rgbs<F>& col, const Rgbs<F>& b, F t) {
+template <class F> VARROW_LANES void Cover(Rgbs<F>& col, const Rgbs<F>& b, F t) {
     if (AnyPositive(t)) col = Blend(col, b, t);
 }
 
@@ -100,8 +94,7 @@ constexpr std::array<Stop, 6> Crops = {{{0.0f, {86, 118, 50}},
                                         {1.0f, {100, 130, 60}}}};
 
 // Relief shading: light from the north-west, 45 degrees up. 1 on flat ground.
-template <class F>
-VARROW_LANES F HillShade(F slopeEast, F slopeNorth, float exaggeration) {
+template <class F> VARROW_LANES F HillShade(F slopeEast, F slopeNorth, float exaggeration) {
     const F gx = slopeEast * exaggeration, gy = slopeNorth * exaggeration;
     const F lit = (0.5f * gx - 0.5f * gy + 0.70710678f) / Sqrt(1.0f + gx * gx + gy * gy);
     return Max(lit, Splat<F>(0.0f)) * (1.0f / 0.70710678f);
@@ -112,8 +105,7 @@ float Exaggeration(double scale) {
     return static_cast<float>(std::clamp(1.0 + 0.4 * std::log2(scale), 1.0, 4.5));
 }
 
-template <class F>
-VARROW_LANES void PaintTopoWith(TerrainRaster& t, QImage& image) {
+template <class F> VARROW_LANES void PaintTopoWith(TerrainRaster& t, QImage& image) {
     using Colour = Rgbs<F>;
     const auto s = static_cast<float>(t.Scale());
     const float ex = Exaggeration(s);
@@ -159,8 +151,7 @@ VARROW_LANES void PaintTopoWith(TerrainRaster& t, QImage& image) {
 }
 
 // The ground as a colour photograph; grey aerials are made from it.
-template <class F>
-VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
+template <class F> VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
     using Colour = Rgbs<F>;
     const F grain = Load<F>(g.Grain + c);
     const F crowns = Load<F>(g.Crowns + c);
@@ -169,14 +160,16 @@ VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
     // Open land by climate: desert, steppe, meadow; patches of drier and
     // greener ground within.
     const F wet = Clamp01(Load<F>(g.Moisture + c) + 0.12f * clumps);
-    Colour col = Blend(Blend(Colour(Rgb{204, 182, 142}), Colour(Rgb{162, 150, 98}), Smoothstep(0.2f, 0.45f, wet)),
-                   Colour(Rgb{100, 132, 62}), Smoothstep(0.45f, 0.7f, wet));
+    Colour col = Blend(
+        Blend(Colour(Rgb{204, 182, 142}), Colour(Rgb{162, 150, 98}), Smoothstep(0.2f, 0.45f, wet)),
+        Colour(Rgb{100, 132, 62}), Smoothstep(0.45f, 0.7f, wet));
     col = Scaled(col, 1.0f + 0.08f * clumps + 0.07f * grain);
 
     const F farm = Load<F>(g.Farm + c);
     if (AnyPositive(farm)) {
         Colour crop = Ramp(Crops, Min(Load<F>(g.PlotTone + c), Splat<F>(0.9999f)));
-        crop = Scaled(crop, 1.0f + 0.05f * Load<F>(g.PlotRows + c) + 0.05f * grain + 0.04f * clumps);
+        crop =
+            Scaled(crop, 1.0f + 0.05f * Load<F>(g.PlotRows + c) + 0.05f * grain + 0.04f * clumps);
         crop = Blend(crop, Colour(Rgb{176, 168, 140}), Load<F>(g.PlotEdge + c) * 0.8f);
         col = Blend(col, crop, farm);
     }
@@ -185,9 +178,11 @@ VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
     const F forest = Load<F>(g.Forest + c);
     if (AnyPositive(forest)) {
         // Tree crowns: bright tops, dark gaps.
-        const F canopy = Clamp(0.82f + 0.5f * crowns + 0.25f * clumps + 0.08f * grain, 0.35f, 1.35f);
-        const Colour trees = Scaled(
-            Blend(Colour(Rgb{44, 70, 40}), Colour(Rgb{78, 98, 52}), Smoothstep(-0.4f, 0.4f, clumps)), canopy);
+        const F canopy =
+            Clamp(0.82f + 0.5f * crowns + 0.25f * clumps + 0.08f * grain, 0.35f, 1.35f);
+        const Colour trees = Scaled(Blend(Colour(Rgb{44, 70, 40}), Colour(Rgb{78, 98, 52}),
+                                          Smoothstep(-0.4f, 0.4f, clumps)),
+                                    canopy);
         col = Blend(col, trees, forest);
     }
     // Surfaces with a little of the grain in them.
@@ -204,8 +199,9 @@ VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
     if (AnyPositive(building)) {
         const F roof = Load<F>(g.Roof + c);
         const IntOf<F> red = roof < 0.5f;
-        const Colour tiles(Select(red, Splat<F>(150), Splat<F>(128)), Select(red, Splat<F>(84), Splat<F>(128)),
-                         Select(red, Splat<F>(62), Splat<F>(132)));
+        const Colour tiles(Select(red, Splat<F>(150), Splat<F>(128)),
+                           Select(red, Splat<F>(84), Splat<F>(128)),
+                           Select(red, Splat<F>(62), Splat<F>(132)));
         col = Blend(col, Scaled(tiles, 0.85f + 0.3f * roof), building);
     }
 
@@ -219,7 +215,7 @@ VARROW_LANES Rgbs<F> PhotoColour(const GroundRow& g, int c, float ex) {
         // Shallows near the shore are lighter.
         const F depth = Smoothstep(-2.0f, -40.0f, Load<F>(g.Elevation + c));
         const Colour sea = Scaled(Blend(Colour(Rgb{56, 88, 90}), Colour(Rgb{24, 46, 62}), depth),
-                                1.0f + 0.05f * clumps + 0.03f * grain);
+                                  1.0f + 0.05f * clumps + 0.03f * grain);
         col = Blend(col, sea, w);
     }
     // A light rim where water meets land.
@@ -238,8 +234,7 @@ const std::array<float, 256>& FilmResponse() {
     return film;
 }
 
-template <class F>
-VARROW_LANES void PaintAerialWith(TerrainRaster& t, QImage& image, bool colour) {
+template <class F> VARROW_LANES void PaintAerialWith(TerrainRaster& t, QImage& image, bool colour) {
     const float ex = Exaggeration(t.Scale());
     const std::array<float, 256>& film = FilmResponse();
     for (int r = 0; r < t.Size(); ++r) {
@@ -254,7 +249,8 @@ VARROW_LANES void PaintAerialWith(TerrainRaster& t, QImage& image, bool colour) 
                 continue;
             }
             // Panchromatic film: greens dark, bare ground bright.
-            const IntOf<F> y = ToInt(Clamp(0.36f * col.R + 0.44f * col.G + 0.20f * col.B, 0.0f, 255.0f));
+            const IntOf<F> y =
+                ToInt(Clamp(0.36f * col.R + 0.44f * col.G + 0.20f * col.B, 0.0f, 255.0f));
             F v;
             for (int k = 0; k < Width<F>; ++k)
                 v[k] = film[y[k]];
@@ -268,7 +264,8 @@ void PaintTopo(TerrainRaster& t, QImage& image) {
 }
 
 void PaintAerial(TerrainRaster& t, QImage& image, bool colour) {
-    ForLanes([&](auto lanes) { PaintAerialWith<typename decltype(lanes)::Type>(t, image, colour); });
+    ForLanes(
+        [&](auto lanes) { PaintAerialWith<typename decltype(lanes)::Type>(t, image, colour); });
 }
 
 // Grid lines: a line at a multiple of the spacing belongs to the pixel whose

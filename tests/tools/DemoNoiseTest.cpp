@@ -147,7 +147,8 @@ TEST(DemoLattice, TrueSlopesMendWhatCatmullRomMakesOfShortWaves) {
             const double trueI = 2 * k * std::cos(k * x) * std::cos(0.7 * k * y);
             const double trueJ = -2 * 0.7 * k * std::sin(k * x) * std::sin(0.7 * k * y);
             slopeI[c] = static_cast<float>(trueI - 0.5 * (in[c + 1] - in[c - 1]));
-            slopeJ[c] = static_cast<float>(trueJ - 0.5 * (in[c + coarse.Pitch] - in[c - coarse.Pitch]));
+            slopeJ[c] =
+                static_cast<float>(trueJ - 0.5 * (in[c + coarse.Pitch] - in[c - coarse.Pitch]));
         }
     std::vector<float> plain(static_cast<std::size_t>(fine.Count())), hermite(plain.size());
     RefineScratch scratch;

@@ -25,8 +25,8 @@ constexpr int Topo = 2, Aerial = 1, ColorAerial = 4;
 // 307200 E, 3584000 N), hills and lakes at every scale.
 TileAddress DefaultView(int theme, int scaleCode) {
     const double tile = TilePixels * ScaleOfCode(scaleCode);
-    return {theme, scaleCode, static_cast<int>(307200.0 / tile),
-            static_cast<int>(3584000.0 / tile), 13};
+    return {theme, scaleCode, static_cast<int>(307200.0 / tile), static_cast<int>(3584000.0 / tile),
+            13};
 }
 
 double Gap(float a, float b) {
@@ -108,8 +108,10 @@ TEST(DemoTerrain, WebMercatorTilesShareTheirEdges) {
         double east = 0, south = 0, step = 0;
         for (int i = 0; i < MercatorTileSize; ++i) {
             east = std::max(east, Gap(here.Elevation(MercatorTileSize, i), right.Elevation(0, i)));
-            south = std::max(south, Gap(here.Elevation(i, MercatorTileSize), below.Elevation(i, 0)));
-            step += Gap(here.Elevation(MercatorTileSize - 1, i), here.Elevation(MercatorTileSize - 2, i));
+            south =
+                std::max(south, Gap(here.Elevation(i, MercatorTileSize), below.Elevation(i, 0)));
+            step += Gap(here.Elevation(MercatorTileSize - 1, i),
+                        here.Elevation(MercatorTileSize - 2, i));
         }
         step /= MercatorTileSize;
         EXPECT_LT(east, 0.01 + 0.002 * step) << "mean step between pixels " << step << " m";
@@ -130,9 +132,9 @@ TEST(DemoTerrain, SamePlaceHasTheSameElevationInNeighbouringZones) {
             const Spot s = SpotOf(zone, code, la, lo);
             return ElevationAt(TerrainRaster(s.Tile), s.C, s.R);
         };
-        const double zones = Rms(
-            [&](double la, double lo) { return elevation(13, la, lo) - elevation(14, la, lo); },
-            lat, lon, degree);
+        const double zones =
+            Rms([&](double la, double lo) { return elevation(13, la, lo) - elevation(14, la, lo); },
+                lat, lon, degree);
         const double apart = Rms(
             [&](double la, double lo) {
                 return elevation(13, la, lo) - elevation(13, la + degree / 10, lo);
@@ -153,15 +155,17 @@ TEST(DemoTerrain, FinerScaleAddsDetailToTheSameGround) {
             const Spot s = SpotOf(13, scaleCode, la, lo);
             return ElevationAt(TerrainRaster(s.Tile), s.C, s.R);
         };
-        const double scales = Rms(
-            [&](double la, double lo) { return elevation(code, la, lo) - elevation(code - 1, la, lo); },
-            lat, lon, degree);
+        const double scales =
+            Rms([&](double la,
+                    double lo) { return elevation(code, la, lo) - elevation(code - 1, la, lo); },
+                lat, lon, degree);
         const double apart = Rms(
             [&](double la, double lo) {
                 return elevation(code, la, lo) - elevation(code, la + degree / 6, lo);
             },
             lat, lon, degree);
-        EXPECT_LT(scales, 0.3 * apart) << scales << " m between scales, " << apart << " m 5 px apart";
+        EXPECT_LT(scales, 0.3 * apart)
+            << scales << " m between scales, " << apart << " m 5 px apart";
     }
 }
 
@@ -184,11 +188,13 @@ TEST(DemoTerrain, WebMercatorTilesShowTheSameElevationAsUtmTiles) {
             const Spot s = SpotOf(14, code, la, lo);
             return ElevationAt(TerrainRaster(s.Tile), s.C, s.R);
         };
-        const double frames =
-            Rms([&](double la, double lo) { return mercator(la, lo) - utm(la, lo); }, lat, lon, degree);
-        const double apart = Rms(
-            [&](double la, double lo) { return utm(la, lo) - utm(la + degree / 6, lo); }, lat, lon, degree);
-        EXPECT_LT(frames, 0.3 * apart) << frames << " m between grids, " << apart << " m 5 px apart";
+        const double frames = Rms(
+            [&](double la, double lo) { return mercator(la, lo) - utm(la, lo); }, lat, lon, degree);
+        const double apart =
+            Rms([&](double la, double lo) { return utm(la, lo) - utm(la + degree / 6, lo); }, lat,
+                lon, degree);
+        EXPECT_LT(frames, 0.3 * apart)
+            << frames << " m between grids, " << apart << " m 5 px apart";
     }
 }
 
