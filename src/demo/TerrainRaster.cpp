@@ -7,14 +7,28 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 namespace varrow::demo {
 
 namespace {
 
-std::vector<std::unique_ptr<TerrainRaster::Work>>& Pool() {
-    thread_local std::vector<std::unique_ptr<TerrainRaster::Work>> pool;
-    return pool;
+// Scratch of a few megabytes per raster, shared by all threads and kept only
+// for as many rasters as run at once on the processor's cores: kept per
+// thread, the tile loader's fourteen threads held fourteen sets of it.
+struct TWorkPool {
+    std::mutex Lock;
+    std::vector<std::unique_ptr<TerrainRaster::Work>> Free;
+};
+
+TWorkPool& Pool() {
+    static TWorkPool* pool = new TWorkPool; // never destroyed: rasters may outlive main
+    return *pool;
+}
+
+std::size_t KeptWork() {
+    return std::max(2u, std::thread::hardware_concurrency());
 }
 
 // Grows a buffer to at least n values; what it held is left for the caller
@@ -122,13 +136,15 @@ RasterFrame MercatorFrame(int zoom, int x, int y) {
 
 TerrainRaster::TerrainRaster(const RasterFrame& frame)
     : m_size(frame.Size), m_plan(PlanForScale(frame.Scale)) {
-    std::vector<std::unique_ptr<Work>>& pool = Pool();
-    if (pool.empty()) {
-        m_work = std::make_unique<Work>();
-    } else {
-        m_work = std::move(pool.back());
-        pool.pop_back();
+    {
+        TWorkPool& pool = Pool();
+        std::lock_guard<std::mutex> guard(pool.Lock);
+        if (!pool.Free.empty()) {
+            m_work = std::move(pool.Free.back());
+            pool.Free.pop_back();
+        }
     }
+    if (!m_work) m_work = std::make_unique<Work>();
     Work& w = *m_work;
     w.AnchorX = AnchorOf(frame.Column);
     w.AnchorY = AnchorOf(frame.Row);
@@ -156,7 +172,9 @@ TerrainRaster::TerrainRaster(const RasterFrame& frame)
 }
 
 TerrainRaster::~TerrainRaster() {
-    Pool().push_back(std::move(m_work));
+    TWorkPool& pool = Pool();
+    std::lock_guard<std::mutex> guard(pool.Lock);
+    if (pool.Free.size() < KeptWork()) pool.Free.push_back(std::move(m_work));
 }
 
 namespace {
