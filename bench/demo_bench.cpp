@@ -3,11 +3,13 @@
 // default view (zone 13, 307200 E, 3584000 N), then web-Mercator tiles over
 // the same ground. Every tile is new, so nothing is served from a cache.
 //
-// varrow-bench-demo [--block 10] [--repeat 1]
+// varrow-bench-demo [--block 10] [--repeat 1] [--lanes 4]
 //   block x block tiles per scale and theme; with --repeat, each tile's time
 //   is the least of that many renders, which keeps other work on a busy
-//   machine out of the figures.
+//   machine out of the figures; --lanes 4 keeps to four vector lanes, as on a
+//   processor without AVX2.
 
+#include "demo/Lanes.h"
 #include "demo/TileRenderer.h"
 
 #include <QGuiApplication>
@@ -62,7 +64,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--block") == 0) block = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--repeat") == 0) repeat = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--lanes") == 0) AllowEightLanes(std::atoi(argv[i + 1]) == 8);
     }
+    std::printf("%d vector lanes\n", HasEightLanes() ? 8 : 4);
 
     const struct {
         int Code;
