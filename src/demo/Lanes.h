@@ -62,6 +62,12 @@ template <class V> VARROW_LANES void Store(float* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// n values (a multiple of the lane count) set to v.
+template <class F> VARROW_LANES void Fill(float* p, int n, float v) {
+    for (int i = 0; i < n; i += Width<F>)
+        Store(p + i, Splat<F>(v));
+}
+
 // Conversions, one overload per width: GCC takes no dependent types in
 // __builtin_convertvector.
 VARROW_LANES I4 ToInt(F4 x) {

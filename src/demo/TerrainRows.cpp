@@ -314,7 +314,7 @@ template <class F> VARROW_LANES void TerrainRaster::RowWith(int r) {
     constexpr float MinHalf[RiverLevels] = {0.85f, 0.6f, 0.45f, 0.4f};
     constexpr float MinAlpha[RiverLevels] = {1.0f, 0.9f, 0.6f, 0.55f};
     float* river = out[RowRiver];
-    std::fill(river, river + n, 0.0f);
+    Fill<F>(river, n, 0.0f);
     for (int level = 0; level < RiverLevels; ++level) {
         const ZeroLine& z = w.Rivers[level];
         const auto width = static_cast<float>(0.5 * RiverLevelOf(level).Width / m_plan.Scale);
@@ -339,9 +339,9 @@ template <class F> VARROW_LANES void TerrainRaster::RowWith(int r) {
 
     // 3. Farm plots, where there is farmland and they are large enough to see.
     float* farm = out[RowFarm];
-    std::fill(out[RowPlotTone], out[RowPlotTone] + n, 0.5f);
+    Fill<F>(out[RowPlotTone], n, 0.5f);
     for (const int a : {RowPlotEdge, RowPlotRows, RowBuilding, RowRoof})
-        std::fill(out[a], out[a] + n, 0.0f);
+        Fill<F>(out[a], n, 0.0f);
     const Plots plots(w.Centre, m_plan.Scale, m_size);
     bool farmland = false;
     for (int c = 0; c < n && !farmland; c += N)
@@ -363,7 +363,7 @@ template <class F> VARROW_LANES void TerrainRaster::RowWith(int r) {
     constexpr float RoadMinHalf[RoadLevels] = {1.0f, 1.0f, 0.6f, 0.4f};
     constexpr float RoadMinAlpha[RoadLevels] = {1.0f, 1.0f, 0.8f, 0.6f};
     for (const int a : {RowHighway, RowRoad, RowTrack})
-        std::fill(out[a], out[a] + n, 0.0f);
+        Fill<F>(out[a], n, 0.0f);
     for (int level = 0; level < RoadLevels; ++level) {
         const ZeroLine& z = w.Roads[level];
         const RoadLevel& rl = RoadLevelOf(level);
