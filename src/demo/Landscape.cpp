@@ -228,8 +228,10 @@ ScalePlan PlanForScale(double scale) {
             // Texture bands around 6 m (crowns) and 60 m (clumps).
             const double crowns = std::log2(w.Relief[k].Wavelength / 6.0);
             const double clumps = std::log2(w.Relief[k].Wavelength / 60.0);
-            b.AddTerm(p, FieldCrowns, std::exp(-crowns * crowns));
-            b.AddTerm(p, FieldClumps, std::exp(-clumps * clumps));
+            // Far from a band the weight vanishes, and so, at coarse scales,
+            // does the field.
+            for (const auto& [field, d] : {std::pair{FieldCrowns, crowns}, {FieldClumps, clumps}})
+                if (std::exp(-d * d) > 1e-3) b.AddTerm(p, field, std::exp(-d * d));
             if (i < 2) b.AddTerm(p, FieldGrain, i == 0 ? 0.3 : 0.2);
         }
     }

@@ -555,9 +555,6 @@ void TerrainRaster::RefineToPixels(bool texture) {
     const auto sum = [&](int f) { return m_plan.Used[f] ? w.Sums[1][f].data() : nullptr; };
     refine(PixelElevation, w.Cut.data(), &w.CutSlopes);
     if (w.Coastal) refine(PixelUncut, w.Uncut.data(), &w.UncutSlopes);
-    if (w.Lakes) refine(PixelMountains, w.Mountains.data());
-    refine(PixelMoisture, w.Moisture.data());
-    if (w.Alpine) refine(PixelSnowLine, sum(FieldSnowLine));
     if (w.Lakes) refine(PixelLakes, sum(FieldLakes), &w.Slopes[1][FieldLakes]);
     refine(PixelWoods, sum(FieldWoods), &w.Slopes[1][FieldWoods]);
     // Grain: the aerials' texture, and the ragged edge of the snow.

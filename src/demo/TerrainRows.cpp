@@ -203,9 +203,16 @@ template <class F> VARROW_LANES void TerrainRaster::RowWith(int r) {
                 *k2 = pixels(PixelLakes, 1);
     const float* uncut = pixels(PixelUncut, 0);
     const float* woods = pixels(PixelWoods, 0);
-    const float* mountains = pixels(PixelMountains, 0);
-    const float* moisture = pixels(PixelMoisture, 0);
-    const float* snowLine = pixels(PixelSnowLine, 0);
+    // Moisture, mountains and the snow line change over many pixels: linear
+    // between lattice points does.
+    const Lattice& two = w.Lattices[1];
+    const int row = r - w.AnchorY, column = -w.AnchorX; // pixel lattice indices of (0, r)
+    float* moisture = out[RowMoisture];
+    float* mountains = out[RowMountains];
+    float* snowLine = out[RowSnowLine];
+    LinearRow(two, w.Moisture.data(), row, column, n, moisture);
+    if (w.Lakes) LinearRow(two, w.Mountains.data(), row, column, n, mountains);
+    if (w.Alpine) LinearRow(two, w.Sums[1][FieldSnowLine].data(), row, column, n, snowLine);
     const float* grain = pixels(PixelGrain, 0);
     const float lakeSpread = 2.0f * static_cast<float>(m_plan.LakeSpread);
     const float woodsEdge = std::max(0.02f, 1.5f * static_cast<float>(m_plan.WoodsSpread));
@@ -291,8 +298,6 @@ template <class F> VARROW_LANES void TerrainRaster::RowWith(int r) {
         Store(out[RowSand] + c, beach * (1.0f - forest));
     }
 
-    const Lattice& two = w.Lattices[1];
-    const int row = r - w.AnchorY, column = -w.AnchorX; // pixel lattice indices of (0, r)
     const int twoRow = ((row - (row & 1)) / 2) - two.J0;
     const auto near = [&](const ZeroLine& z, float reach) {
         return std::min(z.RowNearest[twoRow], z.RowNearest[twoRow + 1]) < reach + 2.0f;

@@ -22,9 +22,6 @@ enum PixelField : int {
     PixelUncut,     // before
     PixelLakes,
     PixelWoods,
-    PixelMountains,
-    PixelMoisture,
-    PixelSnowLine,
     PixelCrowns,
     PixelClumps,
     PixelGrain,
@@ -61,6 +58,10 @@ enum RowArray : int {
     RowPlotRows,
     RowBuilding,
     RowRoof,
+    // Smooth fields, linear between the step-2 lattice's points.
+    RowMoisture,
+    RowMountains,
+    RowSnowLine,
     // Scratch for interpolated zero lines and plot positions.
     RowScratch0,
     RowArrayCount = RowScratch0 + 4
