@@ -468,6 +468,9 @@ TEST_F(TileLoaderTest, TilesOfAnotherSizeAndOverlongBodiesAreFailedAttempts) {
         QImage mosaic = Mosaic(1, 1);
         TTileLoader loader(Source(c.fault));
         loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+        // Nine 4 MiB bodies at once can take the busy service past the usual
+        // watchdog; this test is about the size, not the watchdog.
+        loader.SetRequestTimeOut(30000);
         TWatch watch(loader);
         loader.LoadView(mosaic, Place(4610), false, 1, 1);
         ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
