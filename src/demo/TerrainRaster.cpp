@@ -406,8 +406,9 @@ template <class F> VARROW_LANES void TerrainRaster::CutValleysWith() {
     const auto slopes = [&](const float* value, ZeroLine& z, float minSlope) {
         float* sx = Sized(z.SlopeX, n);
         float* sy = Sized(z.SlopeY, n);
-        Differences<F>(l, value, 1, sx);
-        Differences<F>(l, value, l.Pitch, sy);
+        // Per pixel: two lattice steps are four pixels.
+        Differences<F>(l, value, 1, sx, 0.5f);
+        Differences<F>(l, value, l.Pitch, sy, 0.5f);
         float* nearest = Sized(z.RowNearest, l.H);
         const I lane = LaneIndex<F>();
         for (int j = 0; j < l.H; ++j) {
@@ -417,10 +418,7 @@ template <class F> VARROW_LANES void TerrainRaster::CutValleysWith() {
             for (int i = 0; i < l.W && j >= 1 && j + 1 < l.H; i += N) {
                 const int k = row + i;
                 const I inner = (lane + i >= 1) & (lane + i < l.W - 1);
-                // Two lattice steps are four pixels.
-                const F gx = 0.5f * Load<F>(sx + k), gy = 0.5f * Load<F>(sy + k);
-                Store(sx + k, gx);
-                Store(sy + k, gy);
+                const F gx = Load<F>(sx + k), gy = Load<F>(sy + k);
                 const F d =
                     Abs(Load<F>(value + k)) / Max(Sqrt(gx * gx + gy * gy), Splat<F>(minSlope));
                 const F weight = z.Weight.empty() ? Splat<F>(1.0f) : Load<F>(z.Weight.data() + k);
