@@ -114,15 +114,16 @@ bool OnGrid(double wavelength, double scale) {
 
 // Points per wavelength on the lattice a layer is sampled on. Short layers
 // need six to show their shape, given their true slopes (which the two finest
-// lattices take, see TerrainRaster), longer ones ten so that hill shading shows
-// no trace of the lattice. The long octaves of the relief carry hundreds of
+// lattices take, see TerrainRaster); the relief ten from 40 px so that hill
+// shading shows no trace of the lattice. Its long octaves carry hundreds of
 // metres and ridges far sharper than the noise: they need forty, or an error
-// of a few tenths of a percent moves contours on flat ground.
+// of a few tenths of a percent moves contours on flat ground. The rest
+// (woods, lakes, rivers, roads) only set edges, and ten do for the longest.
 int StepFor(double wavelengthPixels, bool relief) {
-    const double points = wavelengthPixels < 40.0    ? 6.0
+    const double points = !relief                    ? (wavelengthPixels < 100.0 ? 6.0 : 10.0)
+                          : wavelengthPixels < 40.0  ? 6.0
                           : wavelengthPixels < 100.0 ? 10.0
-                          : relief                   ? 40.0
-                                                     : 10.0;
+                                                     : 40.0;
     int step = 2;
     while (step < CoarsestStep && 2 * step <= wavelengthPixels / points)
         step *= 2;
