@@ -157,11 +157,11 @@ TerrainRaster::TerrainRaster(const RasterFrame& frame)
     for (int level = 2; level < LatticeLevels; ++level)
         w.Lattices[level] = CoarserLattice(w.Lattices[level - 1]);
     // The coarsest lattice's points are projected exactly and the finer ones
-    // interpolated, which needs them no more than about 1 % of the earth's
-    // radius apart; but at least 16 px, or a whole-world tile would project
-    // thousands of points.
+    // interpolated, which needs them no more than about 1.5 % of the earth's
+    // radius apart (a metre off at 100 km); but at least 16 px, or a
+    // whole-world tile would project thousands of points.
     w.Top = 4;
-    while (w.Top + 1 < LatticeLevels && (2 << w.Top) * frame.Scale <= 64000.0)
+    while (w.Top + 1 < LatticeLevels && (2 << w.Top) * frame.Scale <= 100000.0)
         ++w.Top;
 
     SumLayers(frame);
