@@ -113,7 +113,7 @@ private:
 
     int m_size;
     ScalePlan m_plan;
-    std::unique_ptr<Work> m_work; // lattices and rows, reused by the thread
+    std::unique_ptr<Work> m_work; // lattices and rows, from a pool
 };
 
 } // namespace varrow::demo

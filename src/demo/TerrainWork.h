@@ -1,9 +1,9 @@
 #pragma once
 
 // The working arrays of a TerrainRaster, shared by the files that fill them.
-// A raster takes a set from a pool kept per thread and gives it back when it
-// is destroyed: a tile needs a few megabytes of them, and fresh allocations
-// showed up as page faults in profiles.
+// A raster takes a set from a pool the threads share and gives it back when
+// it is destroyed: a tile needs a few megabytes of them, and fresh
+// allocations showed up as page faults in profiles.
 
 #include "TerrainRaster.h"
 
