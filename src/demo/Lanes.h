@@ -10,6 +10,8 @@
 // F8 (eight lanes; see ForLanes). Both do the same arithmetic in the same
 // order, without fused multiply-adds, so tiles do not depend on the machine.
 
+#include "Noise.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -216,13 +218,7 @@ template <class F> VARROW_LANES float Greatest(F x) {
 template <class F>
 VARROW_LANES UintOf<F> HashLatticeLanes(IntOf<F> i, IntOf<F> j, IntOf<F> k, std::uint32_t seed) {
     using U = UintOf<F>;
-    U h = (U)i * 0x8da6b343u ^ (U)j * 0xd8163841u ^ (U)k * 0xcb1ab31fu ^ seed;
-    h ^= h >> 16;
-    h *= 0x7feb352du;
-    h ^= h >> 15;
-    h *= 0x846ca68bu;
-    h ^= h >> 16;
-    return h;
+    return FinaliseHash<U>((U)i * 0x8da6b343u ^ (U)j * 0xd8163841u ^ (U)k * 0xcb1ab31fu ^ seed);
 }
 
 VARROW_LANES F4 UnitFromHashLanes(U4 h) {

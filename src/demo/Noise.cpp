@@ -14,16 +14,6 @@ template <class F> VARROW_LANES F Bits(IntOf<F> mask, float v) {
     return (F)(mask & (IntOf<F>)Splat<F>(v));
 }
 
-// HashLattice's finaliser.
-template <class U> VARROW_LANES U Finalise(U h) {
-    h ^= h >> 16;
-    h *= 0x7feb352du;
-    h ^= h >> 15;
-    h *= 0x846ca68bu;
-    h ^= h >> 16;
-    return h;
-}
-
 // detail::Corner, adding the corner's share of the gradient when asked. The
 // gradient vector comes from the hash bits, since a table cannot be indexed in
 // several lanes at once: detail::Grad's entries 0-7 and 12-13 pair x with y or
@@ -99,12 +89,12 @@ VARROW_LANES void Simplex(const NoiseFrame& f, const float* dx, const float* dy,
         const U hi = cellI + (U)ToInt(fi) * HashI;
         const U hj = cellJ + (U)ToInt(fj) * HashJ;
         const U hk = cellK + (U)ToInt(fk) * HashK;
-        const U h0 = Finalise(seed ^ hi ^ hj ^ hk);
+        const U h0 = FinaliseHash(seed ^ hi ^ hj ^ hk);
         const U h1 =
-            Finalise(seed ^ (hi + ((U)i1 & ci)) ^ (hj + ((U)j1 & cj)) ^ (hk + ((U)k1 & ck)));
+            FinaliseHash(seed ^ (hi + ((U)i1 & ci)) ^ (hj + ((U)j1 & cj)) ^ (hk + ((U)k1 & ck)));
         const U h2 =
-            Finalise(seed ^ (hi + ((U)i2 & ci)) ^ (hj + ((U)j2 & cj)) ^ (hk + ((U)k2 & ck)));
-        const U h3 = Finalise(seed ^ (hi + ci) ^ (hj + cj) ^ (hk + ck));
+            FinaliseHash(seed ^ (hi + ((U)i2 & ci)) ^ (hj + ((U)j2 & cj)) ^ (hk + ((U)k2 & ck)));
+        const U h3 = FinaliseHash(seed ^ (hi + ci) ^ (hj + cj) ^ (hk + ck));
 
         F g[3] = {Splat<F>(0.0f), Splat<F>(0.0f), Splat<F>(0.0f)};
         const F v =

@@ -10,18 +10,24 @@
 
 namespace varrow::demo {
 
-inline std::uint32_t HashLattice(std::int32_t i, std::int32_t j, std::int32_t k,
-                                 std::uint32_t seed) {
-    std::uint32_t h = seed;
-    h ^= static_cast<std::uint32_t>(i) * 0x8da6b343u;
-    h ^= static_cast<std::uint32_t>(j) * 0xd8163841u;
-    h ^= static_cast<std::uint32_t>(k) * 0xcb1ab31fu;
+// The lattice hash's mixing of its sum; U is std::uint32_t or a vector of
+// them, so the scalar and the vector hashes stay the same hash.
+template <class U> inline __attribute__((always_inline)) U FinaliseHash(U h) {
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
     h *= 0x846ca68bu;
     h ^= h >> 16;
     return h;
+}
+
+inline std::uint32_t HashLattice(std::int32_t i, std::int32_t j, std::int32_t k,
+                                 std::uint32_t seed) {
+    std::uint32_t h = seed;
+    h ^= static_cast<std::uint32_t>(i) * 0x8da6b343u;
+    h ^= static_cast<std::uint32_t>(j) * 0xd8163841u;
+    h ^= static_cast<std::uint32_t>(k) * 0xcb1ab31fu;
+    return FinaliseHash(h);
 }
 
 // A uniform value in [0, 1) from a hash.
