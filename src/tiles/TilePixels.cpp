@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace varrow {
 
 namespace {
@@ -53,6 +57,86 @@ void NarrowRow(const QRgb* from, uchar* to, int count) {
         to[1] = static_cast<uchar>(qGreen(from[i]));
         to[2] = static_cast<uchar>(qBlue(from[i]));
     }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define VARROW_PIXELS_SSSE3 1
+
+// Sixteen pixels at a time with byte shuffles, where the processor has them
+// (every x86-64 made since 2008): narrowing was an eighth of a worker's time
+// on a fast service, most of it in the scalar shifts above.
+__attribute__((target("ssse3"))) void WidenRowSsse3(const uchar* from, QRgb* to, int count) {
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    // R, G, B bytes of four pixels into B, G, R, X words.
+    const __m128i spread = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    int i = 0;
+    for (; i + 16 <= count; i += 16, from += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+        const __m128i p[4] = {a, _mm_alignr_epi8(b, a, 12), _mm_alignr_epi8(c, b, 8),
+                              _mm_srli_si128(c, 4)};
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 4 * k),
+                             _mm_or_si128(_mm_shuffle_epi8(p[k], spread), opaque));
+    }
+    WidenRow(from, to + i, count - i);
+}
+
+// stream: the 48-byte groups go past the processor's caches, for pixels that
+// are not read again soon (a tile stored in the cache); to must then be
+// 16-byte aligned.
+__attribute__((target("ssse3"))) void NarrowRowSsse3(const QRgb* from, uchar* to, int count,
+                                                     bool stream) {
+    // Bytes B, G, R, X of pixels into R, G, B bytes at each 16-byte output's place.
+    const __m128i s0 = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    const __m128i s1a = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 1, 0, 6);
+    const __m128i s1b = _mm_setr_epi8(5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i s2a = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10, 9);
+    const __m128i s2b = _mm_setr_epi8(8, 14, 13, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i s3 = _mm_setr_epi8(-1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12);
+    int i = 0;
+    for (; i + 16 <= count; i += 16, to += 48) {
+        const auto* in = reinterpret_cast<const __m128i*>(from + i);
+        const __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
+        const __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
+        const __m128i out[3] = {
+            _mm_or_si128(_mm_shuffle_epi8(a, s0), _mm_shuffle_epi8(b, s1a)),
+            _mm_or_si128(_mm_shuffle_epi8(b, s1b), _mm_shuffle_epi8(c, s2a)),
+            _mm_or_si128(_mm_shuffle_epi8(c, s2b), _mm_shuffle_epi8(d, s3))};
+        auto* o = reinterpret_cast<__m128i*>(to);
+        for (int k = 0; k < 3; ++k) {
+            if (stream)
+                _mm_stream_si128(o + k, out[k]);
+            else
+                _mm_storeu_si128(o + k, out[k]);
+        }
+    }
+    if (stream) _mm_sfence(); // before the slot is handed to another thread
+    NarrowRow(from + i, to, count - i);
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
+void Widen(const uchar* from, QRgb* to, int count) {
+#ifdef VARROW_PIXELS_SSSE3
+    if (HasSsse3()) return WidenRowSsse3(from, to, count);
+#endif
+    WidenRow(from, to, count);
+}
+
+void Narrow(const QRgb* from, uchar* to, int count, bool stream) {
+#ifdef VARROW_PIXELS_SSSE3
+    if (HasSsse3())
+        return NarrowRowSsse3(from, to, count,
+                              stream && reinterpret_cast<std::uintptr_t>(to) % 16 == 0);
+#endif
+    (void)stream;
+    NarrowRow(from, to, count);
 }
 
 bool OpaqueArgb(const QImage& image) {
@@ -117,7 +201,7 @@ void DrawTilePixels(const QImage& tile, QImage& canvas, TPoint position, bool ou
             std::memcpy(to, reinterpret_cast<const QRgb*>(from) + skip,
                         sizeof(QRgb) * static_cast<size_t>(right - left));
         else
-            WidenRow(from + 3 * skip, to, right - left);
+            Widen(from + 3 * skip, to, right - left);
     }
     if (outline) DrawFrame(canvas, position, tile.width(), tile.height());
 }
@@ -133,9 +217,14 @@ void NarrowTile(const QImage& tile, QImage& narrow) {
     const qsizetype fromLine = tile.bytesPerLine(), toLine = narrow.bytesPerLine();
     const uchar* fromBits = tile.constBits();
     uchar* toBits = narrow.bits();
+    // A 200-pixel tile has no padding either way: one run over all its pixels.
+    if (fromLine == 4 * qsizetype(width) && toLine == 3 * qsizetype(width)) {
+        Narrow(reinterpret_cast<const QRgb*>(fromBits), toBits, width * height, true);
+        return;
+    }
     for (int y = 0; y < height; ++y)
-        NarrowRow(reinterpret_cast<const QRgb*>(fromBits + y * fromLine), toBits + y * toLine,
-                  width);
+        Narrow(reinterpret_cast<const QRgb*>(fromBits + y * fromLine), toBits + y * toLine, width,
+               false);
 }
 
 } // namespace varrow

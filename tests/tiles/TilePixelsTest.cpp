@@ -43,25 +43,30 @@ QImage Painted(const QImage& canvas, const QImage& tile, QPoint at, bool outline
 } // namespace
 
 TEST(TilePixels, NarrowingAndWideningKeepEveryPixelWhereverTheTileLies) {
-    // 203 columns: the rows do not split into whole groups of four pixels.
-    const QImage tile = Noise(203, 200);
-    QImage narrow;
-    NarrowTile(tile, narrow);
-    ASSERT_EQ(narrow.format(), QImage::Format_RGB888);
-    EXPECT_EQ(narrow, tile.convertToFormat(QImage::Format_RGB888));
+    // 203 columns: the rows do not split into whole groups of pixels and are
+    // done one by one; 200: a tile with no padding, done in one run.
+    for (const int width : {203, 200}) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        const QImage tile = Noise(width, 200);
+        QImage narrow;
+        NarrowTile(tile, narrow);
+        ASSERT_EQ(narrow.format(), QImage::Format_RGB888);
+        EXPECT_EQ(narrow, tile.convertToFormat(QImage::Format_RGB888));
 
-    QImage canvas(500, 420, QImage::Format_RGB32);
-    canvas.fill(qRgb(10, 200, 30));
-    const QPoint places[] = {{0, 0}, {100, 50}, {-150, -20}, {400, 300}, {-203, 0}, {600, 10}};
-    for (const QPoint at : places) {
-        for (const bool outline : {false, true}) {
-            SCOPED_TRACE(testing::Message() << at.x() << "," << at.y() << " outline " << outline);
-            const QImage expected = Painted(canvas, tile, at, outline);
-            QImage wide = canvas.copy(), widened = canvas.copy();
-            DrawTilePixels(tile, wide, TPoint{at.x(), at.y()}, outline);
-            DrawTilePixels(narrow, widened, TPoint{at.x(), at.y()}, outline);
-            EXPECT_EQ(wide, expected);
-            EXPECT_EQ(widened, expected);
+        QImage canvas(500, 420, QImage::Format_RGB32);
+        canvas.fill(qRgb(10, 200, 30));
+        const QPoint places[] = {{0, 0}, {100, 50}, {-150, -20}, {400, 300}, {-203, 0}, {600, 10}};
+        for (const QPoint at : places) {
+            for (const bool outline : {false, true}) {
+                SCOPED_TRACE(testing::Message() << at.x() << "," << at.y() << " outline "
+                                                << outline);
+                const QImage expected = Painted(canvas, tile, at, outline);
+                QImage wide = canvas.copy(), widened = canvas.copy();
+                DrawTilePixels(tile, wide, TPoint{at.x(), at.y()}, outline);
+                DrawTilePixels(narrow, widened, TPoint{at.x(), at.y()}, outline);
+                EXPECT_EQ(wide, expected);
+                EXPECT_EQ(widened, expected);
+            }
         }
     }
 }
