@@ -352,8 +352,8 @@ void TTileLoader::Abort() {
     StopWorkers();
 }
 
-bool TTileLoader::StartWorker(const TTileRequest& request) {
-    if (Aborting.load()) return false;
+TTileWorkerThread* TTileLoader::ListWorker(const TTileRequest& request) {
+    if (Aborting.load()) return nullptr;
     auto worker = std::make_unique<TTileWorkerThread>(request.Canvas, &TileCache, request.Location,
                                                       request.Position, request.Generation);
     worker->Loader = this;
@@ -363,9 +363,14 @@ bool TTileLoader::StartWorker(const TTileRequest& request) {
     };
     worker->Source = SourceValue;
     worker->RequestTimeOut = TimeOutValue;
-    TTileWorkerThread* started = worker.get();
-    // Listed before its thread runs, so its end always finds it here.
+    // Listed before it runs, so its end always finds it here.
     ActiveWorkers.push_back(std::move(worker));
+    return ActiveWorkers.back().get();
+}
+
+bool TTileLoader::StartWorker(const TTileRequest& request) {
+    TTileWorkerThread* started = ListWorker(request);
+    if (!started) return false;
     try {
         started->Start(Threads);
     } catch (...) {
@@ -419,27 +424,44 @@ void TTileLoader::ShowError(const QString& message) {
     });
 }
 
-void TTileLoader::WorkerFinished(TTileWorkerThread* worker) {
+TTileWorkerThread* TTileLoader::WorkerFinished(TTileWorkerThread* worker) {
     bool post = false;
+    TTileWorkerThread* next = nullptr;
+    std::vector<std::unique_ptr<TTileWorkerThread>> done;
     {
         std::lock_guard<std::mutex> guard(Lock);
         TArrivedTile arrived{TTileRequest{worker->Canvas(), worker->Position(), worker->Location(),
                                           worker->Generation()},
-                             worker->Tile()};
+                             worker->TakeTile()};
         Arrived.push_back(std::move(arrived));
-        // The slot is free now, not when the GUI thread gets round to it: the
-        // dispatcher starts the next worker while this tile waits to be drawn.
+        // Workers that ended before this one have made their last call.
+        done.swap(Finished);
+        // The slot is free now, not when the GUI thread gets round to it.
         auto it = std::find_if(ActiveWorkers.begin(), ActiveWorkers.end(),
                                [worker](const auto& active) { return active.get() == worker; });
         if (it != ActiveWorkers.end()) {
             Finished.push_back(std::move(*it));
             ActiveWorkers.erase(it);
         }
+        // The next queued tile starts on this thread; an abort has emptied the
+        // queue, and a stopping loader starts nothing.
+        if (!StopRequested && !Pending.empty() &&
+            static_cast<int>(ActiveWorkers.size()) < MaxWorkersValue.load()) {
+            try {
+                next = ListWorker(Pending.front());
+                if (next) Pending.pop_front();
+            } catch (...) {
+                next = nullptr; // left to the dispatcher
+            }
+        }
         post = !ArrivalPosted;
         ArrivalPosted = true;
     }
-    Wake.notify_all();
+    // Without a next tile here, the dispatcher looks whether it can start one.
+    if (!next) Wake.notify_all();
     if (post) PostToGuiThread([this] { DeliverArrived(); });
+    done.clear();
+    return next;
 }
 
 void TTileLoader::PacketReceived(TIdHTTPEx*) {

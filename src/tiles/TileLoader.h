@@ -138,8 +138,10 @@ private:
     // Called by workers on their own threads.
     void CountRetry(const QString& error);
     void ShowError(const QString& message);
-    // The worker's last call: frees its slot and leaves its tile for the GUI thread.
-    void WorkerFinished(TTileWorkerThread* worker);
+    // The worker's last call: frees its slot and leaves its tile for the GUI
+    // thread. Returns the worker of the next queued tile, listed as active,
+    // for the calling thread to run; null when none is to start.
+    TTileWorkerThread* WorkerFinished(TTileWorkerThread* worker);
 
     void PacketReceived(TIdHTTPEx* sender);
     void StatusChanged(TIdHTTPEx* sender, const QString& text);
@@ -156,6 +158,7 @@ private:
     void ClearPending();
     void DispatcherLoop();
     bool StartWorker(const TTileRequest& request);
+    TTileWorkerThread* ListWorker(const TTileRequest& request);
     bool OnGuiThread() const;
     void PostToGuiThread(std::function<void()> fn);
     void ReapFinished(std::unique_lock<std::mutex>& lock);
@@ -170,7 +173,8 @@ private:
     std::condition_variable Wake;
     std::deque<TTileRequest> Pending;
     std::vector<std::unique_ptr<TTileWorkerThread>> ActiveWorkers;
-    std::vector<std::unique_ptr<TTileWorkerThread>> Finished; // joined by the dispatcher
+    // Workers past their last call, freed by the dispatcher or the next one to end.
+    std::vector<std::unique_ptr<TTileWorkerThread>> Finished;
     // Tiles handed over by workers: one posted delivery draws them all, so a
     // fast service costs the GUI thread one event per batch, not two per tile.
     std::vector<TArrivedTile> Arrived;

@@ -16,7 +16,12 @@ TTileWorkerThread::TTileWorkerThread(QImage* canvas, TTileCache* cache,
       LoadGeneration(generation) {}
 
 void TTileWorkerThread::Start(TWorkerThreads& threads) {
-    threads.Run([this] { Execute(); });
+    // The thread goes straight on to the next tile: handing it to another
+    // thread cost two wake-ups per tile on a fast service.
+    threads.Run([this] {
+        for (TTileWorkerThread* worker = this; worker;)
+            worker = worker->Execute();
+    });
 }
 
 void TTileWorkerThread::RequestAbort() {
@@ -75,7 +80,7 @@ bool TTileWorkerThread::FetchWithRetries() {
     return fetched;
 }
 
-void TTileWorkerThread::Execute() {
+TTileWorkerThread* TTileWorkerThread::Execute() {
     LostFlag.store(false);
     bool fetched = false;
     try {
@@ -98,7 +103,7 @@ void TTileWorkerThread::Execute() {
         LostFlag.store(true);
     }
     // The last touch of this object on this thread: the loader frees it later.
-    Loader->WorkerFinished(this);
+    return Loader->WorkerFinished(this);
 }
 
 } // namespace varrow

@@ -40,7 +40,8 @@ public:
     TTileSourcePtr Source;        // where the tile comes from
     int RequestTimeOut = TimeOut; // watchdog of each attempt, milliseconds
 
-    // Runs the download on one of threads.
+    // Runs the download on one of threads, and after it the workers the
+    // loader hands that thread as each one ends.
     void Start(TWorkerThreads& threads);
     // GUI thread: no further attempt, and the running one fails at once.
     void RequestAbort();
@@ -50,14 +51,16 @@ public:
     TPoint Position() const { return TilePosition; }
     QImage* Canvas() const { return CanvasImage; }
     int Generation() const { return LoadGeneration; }
-    // The fetched tile (Format_RGB32); null when it was lost.
-    const QImage& Tile() const { return Bitmap; }
+    // The fetched tile (Format_RGB32), taken out of the worker; null when it
+    // was lost.
+    QImage TakeTile() { return std::move(Bitmap); }
     // One attempt; false on any failure, whose reason goes to *error.
     static bool FetchTile(TIdHTTPEx& client, QImage& bitmap, const TTileLocation& location,
                           const TTileSource& source, QString* error = nullptr);
 
 private:
-    void Execute();
+    // The download; returns the worker to run next on this thread, if any.
+    TTileWorkerThread* Execute();
     bool FetchWithRetries();
 
     TTileCache* Cache;
