@@ -1,5 +1,7 @@
 #include "MapCanvas.h"
 
+#include "PictureMemory.h"
+
 #include <QPainter>
 
 #include <new>
@@ -31,7 +33,7 @@ void TMapCanvas::Reset(int width, int height) {
     if (m_picture.width() != width || m_picture.height() != height ||
         m_picture.format() != QImage::Format_RGB32) {
         m_picture = QImage(); // the old pixels go before the new ones are asked for
-        QImage picture(width, height, QImage::Format_RGB32);
+        QImage picture = NewMapPicture(width, height);
         if (picture.isNull()) throw std::bad_alloc();
         m_picture = std::move(picture);
     }

@@ -47,6 +47,24 @@ TEST(MapCanvas, ResetGivesAWhitePictureWithoutBackgroundAndReportsItAll) {
     EXPECT_TRUE(canvas.Background().isNull());
 }
 
+TEST(MapCanvas, ALargePictureOutlivesTheCanvasInItsCopiesAndWritesNeverReachThem) {
+    // 2,900 pixels square is over 32 MB: a mapping of its own.
+    TMapCanvas canvas;
+    canvas.Reset(2900, 2900);
+    ASSERT_FALSE(canvas.IsNull());
+    EXPECT_EQ(canvas.Picture().pixel(2899, 2899), qRgb(255, 255, 255));
+    canvas.Picture().setPixel(10, 20, qRgb(1, 2, 3));
+    const QImage copy = canvas.Picture(); // as a save or a print holds it
+    // Drawing now writes into fresh pixels, not the copy's.
+    canvas.Picture().setPixel(10, 20, qRgb(4, 5, 6));
+    EXPECT_EQ(copy.pixel(10, 20), qRgb(1, 2, 3));
+    // A new size lets the canvas's pixels go; the copy's stay readable.
+    canvas.Reset(3000, 2950);
+    EXPECT_EQ(canvas.Picture().pixel(10, 20), qRgb(255, 255, 255));
+    EXPECT_EQ(copy.pixel(10, 20), qRgb(1, 2, 3));
+    EXPECT_EQ(copy.pixel(2899, 2899), qRgb(255, 255, 255));
+}
+
 TEST(MapCanvas, TheBackgroundCostsNothingUntilSomethingDrawsOverIt) {
     Map m;
     m.canvas.SaveBackground();
