@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -120,6 +121,14 @@ TEST(TileRenderer, LayersOverTheGroundCanBeLeftOut) {
     EXPECT_EQ(noLabel.pixel(0, 100), full.pixel(0, 100));
     EXPECT_NE(full.pixel(10, 8), noLabel.pixel(10, 8)) << "the label";
     EXPECT_EQ(bare.pixel(100, 150), full.pixel(100, 150)) << "the ground itself";
+    // The lines are blended as a painter blends them: the same pixels.
+    QImage painted = bare;
+    {
+        QPainter p(&painted);
+        p.fillRect(0, 0, 1, TilePixels, QColor(30, 50, 140, 130));
+        p.fillRect(0, TilePixels - 1, TilePixels, 1, QColor(30, 50, 140, 130));
+    }
+    EXPECT_EQ(noLabel, painted);
 }
 
 TEST(TileRenderer, CoarserScaleShowsTheSameGround) {
