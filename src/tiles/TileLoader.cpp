@@ -185,8 +185,9 @@ void TTileLoader::ReportProgress() {
         return;
     }
     // One report in flight at a time: it reads the counters when it runs, so
-    // it shows every change made before then.
-    if (ProgressPosted.exchange(true)) return;
+    // it shows every change made before then. A delivery of tiles on its way
+    // ends with a report too.
+    if (ArrivalPosted.load() || ProgressPosted.exchange(true)) return;
     PostToGuiThread([this] {
         ProgressPosted.store(false);
         DeliverProgress();
@@ -454,8 +455,7 @@ TTileWorkerThread* TTileLoader::WorkerFinished(TTileWorkerThread* worker) {
                 next = nullptr; // left to the dispatcher
             }
         }
-        post = !ArrivalPosted;
-        ArrivalPosted = true;
+        post = !ArrivalPosted.exchange(true);
     }
     // Without a next tile here, the dispatcher looks whether it can start one.
     if (!next) Wake.notify_all();
@@ -483,7 +483,7 @@ void TTileLoader::DeliverArrived() {
     {
         std::lock_guard<std::mutex> guard(Lock);
         arrived.swap(Arrived);
-        ArrivalPosted = false;
+        ArrivalPosted.store(false);
     }
     bool counted = false;
     for (const TArrivedTile& tile : arrived) {
@@ -506,9 +506,10 @@ void TTileLoader::DeliverArrived() {
         DoneCount.fetch_add(1);
         counted = true;
     }
-    if (!counted) return;
-    BytesCount.store(0);
-    ReportProgress();
+    if (counted) BytesCount.store(0);
+    // Reported even when nothing counted: progress the workers left to this
+    // delivery is shown.
+    if (!arrived.empty()) ReportProgress();
 }
 
 } // namespace varrow

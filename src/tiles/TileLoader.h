@@ -178,7 +178,7 @@ private:
     // Tiles handed over by workers: one posted delivery draws them all, so a
     // fast service costs the GUI thread one event per batch, not two per tile.
     std::vector<TArrivedTile> Arrived;
-    bool ArrivalPosted = false;
+    std::atomic<bool> ArrivalPosted{false}; // written under Lock
     bool StopRequested = false;
     TTileSourcePtr SourceValue;
     int TimeOutValue;
