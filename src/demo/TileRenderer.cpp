@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace varrow::demo {
 
@@ -359,8 +362,48 @@ double ContourInterval(double scale) {
 
 namespace {
 
+// Painting is all processor: more tiles at once than cores only adds their
+// scratch memory (a few MB each), not speed. Whoever asks for more, the
+// loader's workers or a service's request threads, waits here its turn.
+class TPaintGate {
+public:
+    TPaintGate() : Free(static_cast<int>(std::max(2u, std::thread::hardware_concurrency()))) {}
+    void Enter() {
+        std::unique_lock<std::mutex> lock(Lock);
+        Wake.wait(lock, [this] { return Free > 0; });
+        --Free;
+    }
+    void Leave() {
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            ++Free;
+        }
+        Wake.notify_one();
+    }
+
+private:
+    std::mutex Lock;
+    std::condition_variable Wake;
+    int Free;
+};
+
+class TPaintPass {
+public:
+    TPaintPass() { Gate().Enter(); }
+    ~TPaintPass() { Gate().Leave(); }
+    TPaintPass(const TPaintPass&) = delete;
+    TPaintPass& operator=(const TPaintPass&) = delete;
+
+private:
+    static TPaintGate& Gate() {
+        static TPaintGate* gate = new TPaintGate; // never destroyed: painting may go on at exit
+        return *gate;
+    }
+};
+
 // The landscape alone, in the theme's colours.
 QImage PaintLandscape(RasterFrame frame, Theme theme) {
+    const TPaintPass pass;
     const bool aerial = theme == Theme::Aerial || theme == Theme::ColorAerial;
     frame.Texture = aerial;
     TerrainRaster terrain(frame);

@@ -2,7 +2,8 @@
 
 // Paints one tile of the demo landscape from its address alone. Pure and
 // thread-safe: it needs a QGuiApplication for the fonts of its label,
-// nothing else.
+// nothing else. No more tiles are painted at once than there are cores;
+// callers beyond that wait.
 
 #include "TileAddress.h"
 
