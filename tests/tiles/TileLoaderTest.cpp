@@ -4,6 +4,8 @@
 #include "support/LoadMap.h"
 #include "support/TileServerSuite.h"
 #include "tiles/NetLib.h"
+#include "tiles/DemoSource.h"
+#include "demo/TileRenderer.h"
 
 #include <QElapsedTimer>
 
@@ -141,6 +143,33 @@ TEST(TileLoaderMosaic, ALoadRefusesAMosaicOfTheWrongSize) {
     EXPECT_EQ(watch.Reports[0].Percent, 0);
     EXPECT_EQ(watch.Reports[0].Status, "Aborted");
     EXPECT_TRUE(watch.Reports[0].Aborted);
+}
+
+TEST(TileLoaderDemo, TilesPaintedOnTheWorkersAreDrawnWhereTheyBelongTwiceInARow) {
+    // The in-process source: fourteen workers paint at once through the
+    // painter's gate, each thread going on to the next tile as it ends.
+    const TTileLocation view = Place(4480);
+    const int nx = 5, ny = 4;
+    TTileLoader loader(std::make_shared<TDemoSource>());
+    loader.SetMaxWorkers(TTileLoader::BroadbandWorkers);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        QImage mosaic = Mosaic(nx, ny);
+        TWatch watch(loader);
+        loader.LoadView(mosaic, view, false, nx, ny);
+        ASSERT_TRUE(PumpUntil([&] { return Complete(loader); }));
+        EXPECT_EQ(loader.Total(), (nx + 2) * (ny + 2));
+        EXPECT_EQ(loader.Lost() + loader.Retries(), 0);
+        EXPECT_EQ(loader.CacheHits(), round == 0 ? 0 : loader.Total());
+        EXPECT_LE(watch.PeakWorkers, TTileLoader::BroadbandWorkers);
+        for (int j = -1; j <= ny; ++j)
+            for (int i = -1; i <= nx; ++i) {
+                const demo::TileAddress address{ThemeCode(view.Theme), ScaleCode(view.Scale),
+                                                view.Tile.X + i, view.Tile.Y + j, view.Zone};
+                EXPECT_TRUE(TileAt(mosaic, demo::RenderTile(address), Corner(view, i, j, ny)))
+                    << "tile " << i << ", " << j;
+            }
+    }
 }
 
 TEST_F(TileLoaderTest, ColdLoadDrawsEachTileAsServedAcrossTheZoneEdge) {
