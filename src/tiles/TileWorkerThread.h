@@ -2,7 +2,8 @@
 
 // One tile download on a thread of its own: fetch with retries, keep a copy in
 // the cache, then hand the tile to the loader, which frees the worker's slot at
-// once and has the tile drawn on the GUI thread.
+// once, has the tile drawn on the GUI thread and may give the thread the worker
+// of the next queued tile to run.
 
 #include "NetLib.h"
 #include "TileLibrary.h"
