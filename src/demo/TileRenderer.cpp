@@ -305,8 +305,10 @@ void PaintGrid(const TileAddress& a, QImage& image, const QColor& colour, const 
     const auto pick = [&](double k) -> const TLineBlend& {
         return std::fmod(std::fabs(k * g), 1000.0) < 0.5 ? major : fine;
     };
-    const auto pixel = [&image](int c, int r) -> QRgb& {
-        return reinterpret_cast<QRgb*>(image.scanLine(r))[c];
+    uchar* bits = image.bits();
+    const qsizetype line = image.bytesPerLine();
+    const auto pixel = [bits, line](int c, int r) -> QRgb& {
+        return reinterpret_cast<QRgb*>(bits + r * line)[c];
     };
     // Columns first, then rows over them, as the painter drew them.
     for (int c = 0; c < TilePixels; ++c) {
