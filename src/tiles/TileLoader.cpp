@@ -433,7 +433,7 @@ TTileWorkerThread* TTileLoader::WorkerFinished(TTileWorkerThread* worker) {
         std::lock_guard<std::mutex> guard(Lock);
         TArrivedTile arrived{TTileRequest{worker->Canvas(), worker->Position(), worker->Location(),
                                           worker->Generation()},
-                             worker->TakeTile()};
+                             worker->TakeTile(), worker->Lost()};
         Arrived.push_back(std::move(arrived));
         // Workers that ended before this one have made their last call.
         done.swap(Finished);
@@ -491,11 +491,11 @@ void TTileLoader::DeliverArrived() {
             // The load being aborted still counts its lost tiles; nothing of
             // it is drawn, and nothing of an older load counts at all.
             if (Aborting.load() && tile.Request.Generation == AbortedGeneration.load() &&
-                tile.Tile.isNull())
+                tile.Lost)
                 LostCount.fetch_add(1);
             continue;
         }
-        if (tile.Tile.isNull()) {
+        if (tile.Lost) {
             LostCount.fetch_add(1);
         } else {
             DrawOnCanvas(tile.Tile, *tile.Request.Canvas, tile.Request.Position,

@@ -55,7 +55,8 @@ struct TTileRequest {
 // A worker's outcome, waiting for the GUI thread to draw and count it.
 struct TArrivedTile {
     TTileRequest Request;
-    QImage Tile; // null when the tile was lost
+    QImage Tile;       // null when the tile was lost
+    bool Lost = false; // the worker's Lost flag: fetching failed
 };
 
 class TTileLoader {

@@ -172,6 +172,7 @@ void DrawFrame(QImage& canvas, TPoint position, int width, int height) {
 } // namespace
 
 void DrawTilePixels(const QImage& tile, QImage& canvas, TPoint position, bool outline) {
+    if (tile.isNull()) return; // nothing to draw, and no format to convert it from
     if (!OpaqueArgb(canvas)) {
         // Not a mosaic: the painter knows every format.
         QPainter painter(&canvas);

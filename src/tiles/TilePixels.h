@@ -13,7 +13,8 @@ namespace varrow {
 
 // Draws tile unscaled with its top-left corner at position, clipped by canvas
 // (Format_RGB32). With outline, the tile's outermost rows and columns turn
-// black, a one-pixel frame. Other tile formats are converted first.
+// black, a one-pixel frame. Other tile formats are converted first; a null
+// tile draws nothing.
 void DrawTilePixels(const QImage& tile, QImage& canvas, TPoint position, bool outline);
 
 // The pixels of tile (Format_RGB32) into narrow, an image of the same size

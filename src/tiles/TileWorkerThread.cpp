@@ -88,6 +88,8 @@ TTileWorkerThread* TTileWorkerThread::Execute() {
     } catch (...) {
         fetched = false;
     }
+    // A source that answers without a picture has not delivered the tile.
+    if (fetched && Bitmap.isNull()) fetched = false;
     if (fetched) {
         try {
             if (Bitmap.format() != QImage::Format_RGB32)

@@ -69,6 +69,12 @@ TEST(TilePixels, NarrowingAndWideningKeepEveryPixelWhereverTheTileLies) {
             }
         }
     }
+    // A tile that never came leaves the mosaic as it was.
+    QImage canvas(300, 300, QImage::Format_RGB32);
+    canvas.fill(qRgb(1, 2, 3));
+    const QImage before = canvas.copy();
+    DrawTilePixels(QImage(), canvas, TPoint{50, 50}, true);
+    EXPECT_EQ(canvas, before);
 }
 
 TEST(TilePixels, TileMemoryIsReusedOnceATileIsLetGo) {
