@@ -402,7 +402,7 @@ TIdHTTPEx::TReply TIdHTTPEx::Transfer(const QByteArray& address, long timeOutMs)
     if (result != CURLE_OK) {
         Status(QStringLiteral("Disconnected."));
         if (result == CURLE_HTTP_RETURNED_ERROR)
-            throw THttpError(QStringLiteral("HTTP error %1").arg(status).toStdString());
+            throw THttpStatusError(QStringLiteral("HTTP error %1").arg(status).toStdString());
         throw THttpError(errorText[0] ? errorText : curl_easy_strerror(result));
     }
     if (HonourRetryAfter && (status == 429 || status == 503)) {
@@ -410,7 +410,7 @@ TIdHTTPEx::TReply TIdHTTPEx::Transfer(const QByteArray& address, long timeOutMs)
         return reply;
     }
     if (status < 200 || status > 299)
-        throw THttpError(QStringLiteral("HTTP error %1").arg(status).toStdString());
+        throw THttpStatusError(QStringLiteral("HTTP error %1").arg(status).toStdString());
     Body = Received;
     Received.clear();
     return reply;

@@ -24,6 +24,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The service answered, with an HTTP status that is no success.
+class THttpStatusError : public THttpError {
+public:
+    using THttpError::THttpError;
+};
+
 // The request was ended by CloseConnection ("Connection closed.").
 class THttpClosed : public THttpError {
 public:

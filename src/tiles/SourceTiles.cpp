@@ -116,11 +116,19 @@ QImage TSourceTiles::FetchOne(const TSourceTileId& id, const TSourceTileFetch& f
 std::vector<QImage> TSourceTiles::Get(const std::vector<TSourceTileId>& ids,
                                       const TSourceTileFetch& fetch, TIdHTTPEx& client) {
     std::vector<QImage> images(ids.size());
-    std::vector<bool> have(ids.size(), false);
+    std::vector<bool> settled(ids.size(), false); // had, or failed with an answer
     std::vector<QString> keys;
     keys.reserve(ids.size());
     for (const TSourceTileId& id : ids)
         keys.push_back(KeyOf(id));
+    // A tile the service answered for with an error does not end the call:
+    // the others are still asked for, so that one retry can find them all
+    // rather than each retry meeting the next tile's failure.
+    QString firstError;
+    const auto failAnswered = [&](std::size_t i, const QString& error) {
+        settled[i] = true;
+        if (firstError.isEmpty()) firstError = error;
+    };
 
     for (;;) {
         std::size_t mine = ids.size(), waiting = ids.size();
@@ -129,9 +137,9 @@ std::vector<QImage> TSourceTiles::Get(const std::vector<TSourceTileId>& ids,
             std::lock_guard<std::mutex> guard(m_lock);
             bool missing = false;
             for (std::size_t i = 0; i < ids.size(); ++i) {
-                if (have[i]) continue;
+                if (settled[i]) continue;
                 if (LookupLocked(keys[i], images[i])) {
-                    have[i] = true;
+                    settled[i] = true;
                     continue;
                 }
                 missing = true;
@@ -142,7 +150,10 @@ std::vector<QImage> TSourceTiles::Get(const std::vector<TSourceTileId>& ids,
                     mine = i;
                 }
             }
-            if (!missing) return images;
+            if (!missing) {
+                if (!firstError.isEmpty()) throw TTileError(firstError.toStdString());
+                return images;
+            }
             if (mine < ids.size()) {
                 entry = std::make_shared<TFetching>();
                 m_fetching.emplace(keys[mine], entry);
@@ -159,18 +170,29 @@ std::vector<QImage> TSourceTiles::Get(const std::vector<TSourceTileId>& ids,
                 entry->GivenUp = true;
                 Finish(keys[mine], entry);
                 throw;
-            } catch (const std::exception& e) {
+            } catch (const THttpStatusError& e) {
+                entry->Error = QString::fromUtf8(e.what());
+                entry->Answered = true;
+            } catch (const THttpError& e) {
+                // No answer (refused, timed out): the next tile would fare no better.
                 entry->Error = QString::fromUtf8(e.what());
                 Finish(keys[mine], entry);
                 throw;
+            } catch (const std::exception& e) {
+                // Undecodable, or not on the disk when offline.
+                entry->Error = QString::fromUtf8(e.what());
+                entry->Answered = true;
             } catch (...) {
                 entry->GivenUp = true;
                 Finish(keys[mine], entry);
                 throw;
             }
-            images[mine] = entry->Image;
-            have[mine] = true;
+            if (entry->Error.isEmpty()) images[mine] = entry->Image;
             Finish(keys[mine], entry);
+            if (entry->Error.isEmpty())
+                settled[mine] = true;
+            else
+                failAnswered(mine, entry->Error);
             continue;
         }
 
@@ -187,13 +209,16 @@ std::vector<QImage> TSourceTiles::Get(const std::vector<TSourceTileId>& ids,
                 continue;
             }
         }
-        // Its failure is this attempt's too, so a failing tile is not asked
-        // for again by every worker that needs it.
-        if (!entry->GivenUp && !entry->Error.isEmpty())
-            throw TTileError(entry->Error.toStdString());
-        if (!entry->GivenUp) {
+        // Its failure is this call's too, so a failing tile is not asked for
+        // again by every worker that needs it.
+        if (entry->GivenUp) continue;
+        if (entry->Error.isEmpty()) {
             images[waiting] = entry->Image;
-            have[waiting] = true;
+            settled[waiting] = true;
+        } else if (entry->Answered) {
+            failAnswered(waiting, entry->Error);
+        } else {
+            throw TTileError(entry->Error.toStdString());
         }
     }
 }

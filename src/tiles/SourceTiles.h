@@ -49,8 +49,10 @@ public:
     static TSourceTiles& Shared();
 
     // Any thread: every tile of ids decoded (256 × 256, Format_RGB32), in
-    // order. Throws the first failure: the client's errors, decoding errors,
-    // "Offline: ..." for a tile the disk cache does not hold. A close of
+    // order. A failure without an answer (refused, timed out, closed) is
+    // thrown at once; one with an answer (an HTTP error status, a body that
+    // does not decode, "Offline: ..." for a tile the disk cache does not
+    // hold) is thrown once every other tile has been tried. A close of
     // client ends its waits for other workers' fetches as well.
     std::vector<QImage> Get(const std::vector<TSourceTileId>& ids, const TSourceTileFetch& fetch,
                             TIdHTTPEx& client);
@@ -63,8 +65,9 @@ public:
 private:
     struct TFetching {
         bool Done = false;
-        bool GivenUp = false; // the fetching worker was aborted; anyone may try again
-        QString Error;        // the fetch failed for this reason
+        bool GivenUp = false;  // the fetching worker was aborted; anyone may try again
+        QString Error;         // the fetch failed for this reason
+        bool Answered = false; // the failure came with an answer, not a dead line
         QImage Image;
     };
     struct TKept {

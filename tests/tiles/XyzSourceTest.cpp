@@ -8,6 +8,7 @@
 #include "tiles/Reproject.h"
 #include "tiles/SourceTiles.h"
 #include "tiles/TileLoader.h"
+#include "tiles/TileSource.h"
 
 #include "demo/TileRenderer.h"
 #include "support/FixtureStats.h"
@@ -307,6 +308,33 @@ TEST_F(XyzSourceTest, AFailedFetchFailsItsWaitersWithoutAskingAgain) {
     for (const std::string& e : errors)
         EXPECT_EQ(e, "HTTP error 500");
     EXPECT_EQ(FixtureStats(server->baseUrl()).Requests, 1);
+}
+
+TEST_F(XyzSourceTest, TilesThatFailOnceAreAllAskedForSoOneRetryFindsThem) {
+    Start();
+    TSourceTileFetch fetch;
+    fetch.Url = [this](const TSourceTileId& id) {
+        return server->baseUrl() +
+               QStringLiteral("/failfirst=1/xyz/%1/%2/%3.png").arg(id.Z).arg(id.X).arg(id.Y);
+    };
+    std::vector<TSourceTileId> ids;
+    for (int x = 200; x < 206; ++x)
+        ids.push_back({QStringLiteral("fixture"), 10, x, 380});
+    TSourceTiles tiles;
+    TIdHTTPEx client;
+    EXPECT_THROW(tiles.Get(ids, fetch, client), TTileError);
+    EXPECT_EQ(FixtureStats(server->baseUrl()).Requests, 6);
+    const std::vector<QImage> images = tiles.Get(ids, fetch, client);
+    EXPECT_EQ(FixtureStats(server->baseUrl()).Requests, 12);
+    ASSERT_EQ(images.size(), ids.size());
+    for (const QImage& image : images)
+        EXPECT_EQ(image.size(), QSize(256, 256));
+
+    // No answer at all ends the call at its first tile.
+    TSourceTileFetch dead;
+    dead.Url = [](const TSourceTileId&) { return QStringLiteral("http://127.0.0.1:1/t.png"); };
+    TSourceTiles none;
+    EXPECT_THROW(none.Get(ids, dead, client), THttpError);
 }
 
 TEST_F(XyzSourceTest, TwoProcessesShareOneCache) {
