@@ -449,14 +449,19 @@ TEST_F(MainWindowTest, TheGridIsDrawnIntoTheFinishedMapAndStaysInItsBackground) 
     ClickRadio("ScaleRadio", 1);
     ASSERT_TRUE(WaitLoaded());
     TMapViewState loaded;
-    const auto keep = QObject::connect(&form->Session(), &TMapSession::loadStarting, form.get(),
-                                       [&] { loaded = form->Session().LoadedView(); });
-    form->Session().ClearTileCache(); // so that the load takes a while
+    int starts = 0;
+    const auto keep =
+        QObject::connect(&form->Session(), &TMapSession::loadStarting, form.get(), [&] {
+            loaded = form->Session().LoadedView();
+            ++starts;
+        });
+    form->Session().ClearTileCache();
     ShowPage(TForm1::IndexPage);
     TIndexMapImage* us = Find<TIndexPage>("IndexPage")->MapImage(TIndexMap::UnitedStates);
     QTest::mouseClick(us, Qt::LeftButton, {}, QPoint(200, 120));
     QObject::disconnect(keep);
-    ASSERT_TRUE(form->Session().IsBusy());
+    // A fast service may have finished the load already; that it started counts.
+    ASSERT_EQ(starts, 1);
     ASSERT_TRUE(WaitLoaded());
     ASSERT_EQ(loaded.Scale, 512.0);
     ASSERT_NE(form->Session().View().Easting, loaded.Easting);
@@ -480,8 +485,10 @@ TEST_F(MainWindowTest, TheRendererDrawsTheSameGridAsTheWindowSaves) {
     render.start(QStringLiteral(VARROW_RENDER_EXECUTABLE),
                  {"--service", server->baseUrl(), "--grid", "15", "--scale", "16", "--tiles", "3x3",
                   "--utm",
-                  QStringLiteral("%1,%2,%3").arg(map.Zone).arg(map.Easting, 0, 'f', 3).arg(
-                      map.Northing, 0, 'f', 3),
+                  QStringLiteral("%1,%2,%3")
+                      .arg(map.Zone)
+                      .arg(map.Easting, 0, 'f', 3)
+                      .arg(map.Northing, 0, 'f', 3),
                   "--quiet", "-o", dir.filePath("render.png")});
     ASSERT_TRUE(render.waitForFinished(LoadDeadlineMs));
     ASSERT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
