@@ -187,12 +187,13 @@ std::vector<QImage> TSourceTiles::Get(const std::vector<TSourceTileId>& ids,
                 Finish(keys[mine], entry);
                 throw;
             }
-            if (entry->Error.isEmpty()) images[mine] = entry->Image;
             Finish(keys[mine], entry);
-            if (entry->Error.isEmpty())
+            if (entry->Error.isEmpty()) {
+                images[mine] = entry->Image;
                 settled[mine] = true;
-            else
+            } else {
                 failAnswered(mine, entry->Error);
+            }
             continue;
         }
 
