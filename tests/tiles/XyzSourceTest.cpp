@@ -330,7 +330,7 @@ TEST_F(XyzSourceTest, TilesThatFailOnceAreAllAskedForSoOneRetryFindsThem) {
     for (const QImage& image : images)
         EXPECT_EQ(image.size(), QSize(256, 256));
 
-    // No answer at all ends the call at its first tile.
+    // No answer at all is thrown as it came, not gathered with the others.
     TSourceTileFetch dead;
     dead.Url = [](const TSourceTileId&) { return QStringLiteral("http://127.0.0.1:1/t.png"); };
     TSourceTiles none;
